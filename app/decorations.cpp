@@ -1,0 +1,73 @@
+#include "app/decorations.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "app/placement_logic.h"
+#include "common/control_ids.h"
+#include "common/credit.h"
+#include "common/texts.h"
+
+HWND g_creditLink;
+
+void EnableFolderAutoComplete(HWND dialog) {
+    HWND edit = FindWindowExW(GetDlgItem(dialog, IDC_PLUGIN_DIR), nullptr, L"Edit", nullptr);
+    if (!edit) return;
+    if (SHAutoComplete(edit, SHACF_FILESYSTEM) != 0)
+        MessageBoxW(dialog, kAutoCompleteNoteText, kAutoCompleteNoteCaption, MB_OK | MB_ICONINFORMATION);
+}
+
+void CreateCreditLink(HWND dialog) {
+    POINT origin = {0, 0};
+    ClientToScreen(dialog, &origin);
+    RECT r;
+    GetWindowRect(GetDlgItem(dialog, IDC_CREDIT), &r);
+    OffsetRect(&r, -origin.x, -origin.y);
+    g_creditLink = CreateWindowExW(0, WC_LINK,
+                                   WIDE(CREDIT_BEFORE) L"<a href=\"" WIDE(CREDIT_ADDRESS) L"\">" WIDE(CREDIT_AUTHOR) L"</a>" WIDE(CREDIT_AFTER),
+                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP, r.left, r.top, r.right - r.left,
+                                   r.bottom - r.top, dialog, nullptr, g_instance, nullptr);
+}
+
+void ActivateCreditLink(const NMHDR* header) {
+    if (!g_creditLink || header->hwndFrom != g_creditLink) return;
+    if (header->code != NM_CLICK && header->code != NM_RETURN) return;
+    LITEM item = reinterpret_cast<const NMLINK*>(header)->item;
+    ShellExecuteW(nullptr, L"open", item.szUrl, nullptr, nullptr, SW_SHOW);
+}
+
+void DestroyCreditLink() {
+    if (g_creditLink) DestroyWindow(g_creditLink);
+    g_creditLink = nullptr;
+}
+
+void SetDialogIcons(HWND dialog) {
+    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
+    HANDLE big = LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
+    HANDLE small = LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR);
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+}
+
+void CenterDialog(HWND dialog) {
+    HWND reference = GetParent(dialog);
+    if (!reference) reference = GetDesktopWindow();
+    RECT area, window;
+    GetClientRect(reference, &area);
+    MapWindowPoints(reference, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    GetWindowRect(dialog, &window);
+    PlacementInput in;
+    in.left = area.left;
+    in.top = area.top;
+    in.right = area.right;
+    in.bottom = area.bottom;
+    in.width = window.right - window.left;
+    in.height = window.bottom - window.top;
+    in.captionButtonWidth = GetSystemMetrics(SM_CXSIZE);
+    in.hasSystemMenu = (GetWindowLongW(dialog, GWL_STYLE) & WS_SYSMENU) != 0;
+    in.screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    in.screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    PlacementPoint p = ComputeDialogPosition(in);
+    SetWindowPos(dialog, nullptr, p.x, p.y, in.width, in.height, SWP_NOZORDER);
+}

@@ -1,0 +1,80 @@
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/decorations.h"
+#include "catalog/catalog.h"
+#include "common/control_ids.h"
+#include "install/install.h"
+#include "photoshop/folders.h"
+
+HINSTANCE g_instance;
+PlugInCatalog* g_catalog;
+
+static void InitSetupDialog(HWND dialog) {
+    if (!LoadPlugInCatalog(dialog)) return;
+    if (FindPlugInFolders(dialog)) {
+        const PlugInEntry* first = CatalogEntryAt(g_catalog, 0);
+        ListSubFolders(dialog, first->SubDir1, first->SubDir2, CBN_EDITCHANGE);
+    }
+    EnableFolderAutoComplete(dialog);
+    CreateCreditLink(dialog);
+    SetDialogIcons(dialog);
+    CenterDialog(dialog);
+}
+
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        InitSetupDialog(dialog);
+        return TRUE;
+    case WM_COMMAND: {
+        const WORD id = LOWORD(wParam), code = HIWORD(wParam);
+        switch (id) {
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        case IDC_PLUGIN_DIR:
+            if (code != CBN_SELCHANGE && code != CBN_EDITCHANGE) return FALSE;
+            {
+                // Without a catalog nothing is preferred.
+                const PlugInEntry* entry = SelectedPlugInEntry(dialog);
+                ListSubFolders(dialog, entry ? entry->SubDir1 : nullptr, entry ? entry->SubDir2 : nullptr, code);
+            }
+            return TRUE;
+        case IDC_INSTALL:
+            RunInstallCommand(dialog);
+            return TRUE;
+        case IDC_LAUNCH:
+            RunLaunchCommand(dialog);
+            return TRUE;
+        case IDC_PLUGIN_LIST:
+            if (code != CBN_SELCHANGE) return FALSE;
+            if (g_catalog) {
+                LRESULT index = SendDlgItemMessageW(dialog, IDC_PLUGIN_LIST, CB_GETCURSEL, 0, 0);
+                ShowPlugInEntry(index, dialog);
+                SelectPreferredSubFolder(dialog, CatalogEntryAt(g_catalog, static_cast<long>(index)));
+            }
+            return TRUE;
+        }
+        return FALSE;
+    }
+    case WM_NOTIFY:
+        ActivateCreditLink(reinterpret_cast<const NMHDR*>(lParam));
+        return FALSE;
+    case WM_DESTROY:
+        DestroyCreditLink();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    g_instance = instance;
+    CoInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS};
+    InitCommonControlsEx(&controls);
+    INT_PTR result = DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_SETUP), nullptr, SetupDialogProc, 0);
+    CoUninitialize();
+    return static_cast<int>(result);
+}

@@ -1,0 +1,50 @@
+// The catalog block and how it is read from the catalog file. Portable: the
+// profile reader, the version reader and the allocator are passed in.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+struct PlugInEntry {
+    wchar_t Name[64];
+    wchar_t SrcFile[64];
+    wchar_t SubDir1[64];
+    wchar_t SubDir2[64];
+    wchar_t FileVersion[128];
+    wchar_t Description[256];
+};
+
+struct PlugInCatalog {
+    int32_t Count;
+    PlugInEntry Entries[];  // Count records; the block is sized by CatalogBlockSize
+};
+
+constexpr size_t kSectionNameSize = 128;
+
+// Bytes for a catalog of `count` entries, or 0 when `count` is not positive or
+// the size would exceed `sizeLimit` (the platform's largest size_t).
+uint64_t CatalogBlockSize(long count, uint64_t sizeLimit);
+
+// Entry `index`, or null when there is no catalog or the index is out of range.
+const PlugInEntry* CatalogEntryAt(const PlugInCatalog* catalog, long index);
+
+struct CatalogSource {
+    void* context;
+    // The catalog file's Count key, with GetPrivateProfileIntW's meaning.
+    long (*readCount)(void* context);
+    // GetPrivateProfileStringW: `out` always terminated, values cut to fit.
+    void (*readString)(void* context, const wchar_t* section, const wchar_t* key, const wchar_t* fallback,
+                       wchar_t* out, size_t size);
+    // Fills `out` with the version text of plug-in file `srcFile`; 0 when there is none.
+    int (*readVersion)(void* context, const wchar_t* srcFile, wchar_t* out, size_t size);
+    // A zero-filled block of `bytes`, or null.
+    void* (*allocate)(void* context, uint64_t bytes);
+    uint64_t sizeLimit;
+};
+
+enum class CatalogLoad { Loaded, Empty, OutOfMemory };
+
+// Reads the whole catalog into one block; `*catalog` is set only on Loaded.
+CatalogLoad ReadPlugInCatalog(const CatalogSource& source, PlugInCatalog** catalog);
+
+// The version sub-block name for a translation, e.g. \StringFileInfo\080404b0\FileVersion.
+void VersionSubBlockName(unsigned language, unsigned codePage, wchar_t* out, size_t size);

@@ -1,0 +1,64 @@
+# Windows build: the program, the sample plug-ins, the demo folder and the
+# tests that run the program under Wine (x86_64) or check its image (both).
+enable_language(RC)
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(MANIFEST_ARCH amd64)
+    set(PE_MACHINE x86-64)
+else()
+    set(MANIFEST_ARCH x86)
+    set(PE_MACHINE i386)
+endif()
+configure_file(res/setup.manifest.in ${CMAKE_BINARY_DIR}/setup.manifest @ONLY)
+
+# Small and self-contained: no exceptions, no RTTI, everything static.
+set(small_code -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+set(small_link -static -s -Wl,--gc-sections)
+target_compile_options(corvane_logic PRIVATE ${small_code})
+
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_BINARY_DIR}")
+add_executable(CorvaneSetup WIN32
+    app/main.cpp
+    app/decorations.cpp
+    catalog/catalog.cpp
+    common/program_path.cpp
+    install/install.cpp
+    photoshop/folders.cpp
+    res/setup.rc)
+target_compile_definitions(CorvaneSetup PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+target_compile_options(CorvaneSetup PRIVATE ${small_code} -Wall -Wextra)
+target_link_options(CorvaneSetup PRIVATE -municode ${small_link})
+target_link_libraries(CorvaneSetup PRIVATE corvane_logic comctl32 shlwapi shell32 ole32 advapi32 version)
+set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS
+    "${CMAKE_SOURCE_DIR}/res/app.ico;${CMAKE_BINARY_DIR}/setup.manifest;${CMAKE_SOURCE_DIR}/common/credit.h")
+
+# Sample plug-ins: small DLLs named like plug-ins, each with its own version data.
+set(sample_plugins "")
+foreach(sample IN ITEMS SAMPLE_ZH SAMPLE_EN SAMPLE_TWO SAMPLE_NONE)
+    string(TOLOWER ${sample} target)
+    add_library(${target} SHARED tests/fixtures/sample_plugin.c)
+    if(NOT sample STREQUAL "SAMPLE_NONE")
+        target_sources(${target} PRIVATE tests/fixtures/sample_plugin.rc)
+    endif()
+    target_compile_definitions(${target} PRIVATE ${sample})
+    target_link_options(${target} PRIVATE ${small_link})
+    list(APPEND sample_plugins ${target})
+endforeach()
+set_target_properties(sample_zh PROPERTIES PREFIX "" SUFFIX ".8bf" OUTPUT_NAME CorvaneSharpen)
+set_target_properties(sample_en PROPERTIES PREFIX "" SUFFIX ".8bf" OUTPUT_NAME CorvaneFrame)
+set_target_properties(sample_two PROPERTIES PREFIX "" SUFFIX ".8bf" OUTPUT_NAME CorvaneGlow)
+set_target_properties(sample_none PROPERTIES PREFIX "" SUFFIX ".8bf" OUTPUT_NAME CorvaneNoise)
+
+# The demo folder: what a plug-in maker ships.
+set(demo_dir ${CMAKE_BINARY_DIR}/demo)
+add_custom_command(OUTPUT ${demo_dir}/Corvane.ini
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${demo_dir}
+    COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/make-catalog.sh ${CMAKE_SOURCE_DIR}/demo/Corvane.ini ${demo_dir}/Corvane.ini
+    DEPENDS ${CMAKE_SOURCE_DIR}/demo/Corvane.ini ${CMAKE_SOURCE_DIR}/scripts/make-catalog.sh)
+set(demo_copies "")
+foreach(target IN ITEMS CorvaneSetup ${sample_plugins})
+    list(APPEND demo_copies COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${demo_dir}/)
+endforeach()
+add_custom_target(demo ALL ${demo_copies} DEPENDS ${demo_dir}/Corvane.ini CorvaneSetup ${sample_plugins})
+
+add_subdirectory(tests)

@@ -1,0 +1,19 @@
+#include "common/program_path.h"
+
+#include <windows.h>
+
+#include "common/program_path_logic.h"
+#include "common/wide_text.h"
+
+static wchar_t g_programDir[kPathSize];
+
+bool GetProgramPath(const wchar_t* name, wchar_t* out) {
+    if (!g_programDir[0]) {
+        wchar_t module[kPathSize];
+        DWORD length = GetModuleFileNameW(nullptr, module, kPathSize);
+        // A name that filled the buffer may have been cut.
+        if (length == 0 || length >= kPathSize) return false;
+        if (!ProgramDirFromModuleName(module, g_programDir, kPathSize)) return false;
+    }
+    return JoinProgramPath(g_programDir, name, out, kPathSize);
+}

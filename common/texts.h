@@ -1,0 +1,54 @@
+// Every text the program shows or relies on, defined once. Portable.
+#pragma once
+
+// Catalog
+inline constexpr wchar_t kCatalogFileName[] = L"Corvane.ini";
+inline constexpr wchar_t kIndexSection[] = L"PlugInInfo";
+inline constexpr wchar_t kCountKey[] = L"Count";
+inline constexpr wchar_t kIndexKeyPattern[] = L"PlugIn%ld";
+inline constexpr wchar_t kNameKey[] = L"Name";
+inline constexpr wchar_t kSrcFileKey[] = L"SrcFile";
+inline constexpr wchar_t kSubDir1Key[] = L"SubDir1";
+inline constexpr wchar_t kSubDir2Key[] = L"SubDir2";
+inline constexpr wchar_t kDescriptionKey[] = L"Description";
+inline constexpr wchar_t kUnknownText[] = L"[未知]";
+inline constexpr wchar_t kNoDescriptionText[] = L"[无]";
+inline constexpr wchar_t kNoVersionText[] = L"[NO VERSION]";
+inline constexpr wchar_t kCatalogWarningCaption[] = L"Corvane";
+inline constexpr wchar_t kEmptyCatalogText[] = L"没有找到需要安装的插件。";
+inline constexpr wchar_t kOutOfMemoryText[] = L"内存不足，请先关闭一些程序后，再重新启动安装程序。";
+
+// Version resources
+inline constexpr wchar_t kTranslationBlock[] = L"\\VarFileInfo\\Translation";
+inline constexpr wchar_t kFileVersionBlockPattern[] = L"\\StringFileInfo\\%04x%04x\\FileVersion";
+
+// Photoshop folders
+inline constexpr wchar_t kPhotoshopKey[] = L"Software\\Adobe\\Photoshop";
+inline constexpr wchar_t kApplicationPathValue[] = L"ApplicationPath";
+inline constexpr wchar_t kChinesePlugInFolder[] = L"增效工具";
+inline constexpr wchar_t kPlugInFolder[] = L"Plug-Ins";
+
+// Installation
+inline constexpr wchar_t kSetupCaption[] = L"安装 Photoshop 插件";
+inline constexpr wchar_t kOverwriteQuestionPattern[] =
+    L"注意：插件文件[ %s ]已经存在。\r\n\r\n已经安装的版本：%s\r\n将要安装的版本：%s\r\n\r\n"
+    L"选择[ 是( YES ) ]将覆盖安装，选择[ 否( NO ) ]将取消安装。\r\n您是否要继续安装？";
+inline constexpr wchar_t kInstallSuccessPattern[] =
+    L"Photoshop 插件已经成功安装到以下位置:\r\n%s\r\n使用之前请重新启动 Photoshop。";
+inline constexpr wchar_t kInstallFailurePattern[] = L"[ %ld ] %s";
+inline constexpr wchar_t kInstallSuccessCaption[] = L"安装 Photoshop 插件成功";
+inline constexpr wchar_t kInstallFailureCaption[] = L"安装 Photoshop 插件失败";
+
+// Photoshop launch
+inline constexpr wchar_t kLaunchQuestion[] = L"要现在启动 Photoshop 吗？";
+inline constexpr wchar_t kLaunchFailureText[] =
+    L"启动 Photoshop 失败，您是否没有安装 Photoshop，或者插件目录的路径指定的不正确。";
+inline constexpr wchar_t kPhotoshopExe[] = L"Photoshop.exe";
+inline constexpr wchar_t kPsdKey[] = L".psd";
+inline constexpr wchar_t kOpenCommandSuffix[] = L"\\shell\\open\\command";
+inline constexpr wchar_t kDocumentPlaceholder[] = L" \"%1\"";
+
+// Decorations
+inline constexpr wchar_t kAutoCompleteNoteText[] =
+    L"SHAutoComplete：插件路径下拉框将不能提供自动完成功能，不过这无关紧要。";
+inline constexpr wchar_t kAutoCompleteNoteCaption[] = L"注意";

@@ -1,0 +1,124 @@
+#include "install/install.h"
+
+#include <io.h>
+
+#include "catalog/catalog.h"
+#include "common/control_ids.h"
+#include "common/program_path.h"
+#include "common/texts.h"
+#include "common/wide_text.h"
+#include "install/install_logic.h"
+
+namespace {
+
+void FormatFailure(wchar_t* resultText, DWORD code) {
+    wchar_t systemText[kMessageSize];
+    FormatSystemError(code, systemText);
+    const TextArg args[] = {static_cast<long>(code), systemText};
+    FormatText(resultText, kMessageSize, kInstallFailurePattern, args);
+}
+
+// Reads a registry string whole, terminated at its stored length.
+bool ReadDefaultValue(HKEY key, wchar_t* out, size_t size) {
+    DWORD bytes = static_cast<DWORD>((size - 1) * sizeof(wchar_t));
+    if (RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &bytes) != ERROR_SUCCESS)
+        return false;
+    out[bytes / sizeof(wchar_t)] = 0;
+    return true;
+}
+
+// The box's whole text, or false when it is longer than a path buffer holds.
+bool ReadBoxText(HWND dialog, int id, wchar_t* out) {
+    HWND box = GetDlgItem(dialog, id);
+    if (GetWindowTextLengthW(box) >= static_cast<int>(kPathSize)) return false;
+    GetWindowTextW(box, out, kPathSize);
+    return true;
+}
+
+}  // namespace
+
+void FormatSystemError(DWORD code, wchar_t* text) {
+    text[0] = 0;
+    wchar_t* systemText = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                  reinterpret_cast<wchar_t*>(&systemText), 0, nullptr);
+    if (length && systemText) WideCopy(text, kMessageSize, systemText);
+    if (systemText) LocalFree(systemText);
+}
+
+int InstallPlugIn(wchar_t* resultText, HWND dialog, const wchar_t* srcFile, const wchar_t* newVersion) {
+    resultText[0] = 0;
+    wchar_t folder[kPathSize], subFolder[kPathSize], destination[kPathSize], source[kPathSize];
+    // A path cut to fit would name another file: refuse it instead.
+    if (!ReadBoxText(dialog, IDC_PLUGIN_DIR, folder) || !ReadBoxText(dialog, IDC_SUB_DIR, subFolder) ||
+        !ComposeInstallDestination(folder, subFolder, srcFile, destination, kPathSize) ||
+        !GetProgramPath(srcFile, source)) {
+        FormatFailure(resultText, ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    if (_waccess(destination, 0) == 0) {
+        wchar_t installedVersion[kVersionTextSize];
+        if (!GetFileVersionText(destination, installedVersion)) WideCopy(installedVersion, kVersionTextSize, kNoVersionText);
+        wchar_t question[kMessageSize];
+        const TextArg args[] = {srcFile, installedVersion, newVersion};
+        FormatText(question, kMessageSize, kOverwriteQuestionPattern, args);
+        if (MessageBoxW(dialog, question, kSetupCaption, MB_YESNO | MB_ICONQUESTION) == IDNO) return 0;
+    }
+    if (!CopyFileW(source, destination, FALSE)) {
+        DWORD code = GetLastError();
+        FormatFailure(resultText, code);
+        return 0;
+    }
+    const TextArg args[] = {destination};
+    FormatText(resultText, kMessageSize, kInstallSuccessPattern, args);
+    return 1;
+}
+
+void RunInstallCommand(HWND dialog) {
+    const PlugInEntry* entry = SelectedPlugInEntry(dialog);
+    if (!entry) return;
+    wchar_t resultText[kMessageSize];
+    if (InstallPlugIn(resultText, dialog, entry->SrcFile, entry->FileVersion))
+        MessageBoxW(dialog, resultText, kInstallSuccessCaption, MB_OK | MB_ICONINFORMATION);
+    else if (resultText[0])
+        MessageBoxW(dialog, resultText, kInstallFailureCaption, MB_OK | MB_ICONWARNING);
+}
+
+int FindPhotoshopByAssociation(wchar_t* path) {
+    wchar_t buffer[kAssociationSize];
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kPsdKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    bool read = ReadDefaultValue(key, buffer, kAssociationSize);
+    RegCloseKey(key);
+    wchar_t commandKey[kAssociationSize];
+    if (!read || !ComposeOpenCommandKey(buffer, commandKey, kAssociationSize)) return 0;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, commandKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    read = ReadDefaultValue(key, buffer, kAssociationSize);
+    RegCloseKey(key);
+    return read && ParseOpenCommand(buffer, path, kPathSize);
+}
+
+int LaunchPhotoshop(HWND dialog) {
+    wchar_t folder[kPathSize], path[kPathSize];
+    GetDlgItemTextW(dialog, IDC_PLUGIN_DIR, folder, kPathSize);
+    bool derived = DerivePhotoshopPath(folder, path, kPathSize);
+    if ((!derived || _waccess(path, 0) != 0) && !FindPhotoshopByAssociation(path)) return 0;
+    // CreateProcessW may write into the command line, so it gets a writable one.
+    wchar_t commandLine[1] = {0};
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(path, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                        &startup, &process))
+        return 0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 1;
+}
+
+void RunLaunchCommand(HWND dialog) {
+    if (MessageBoxW(dialog, kLaunchQuestion, kSetupCaption, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
+    if (!LaunchPhotoshop(dialog)) MessageBoxW(dialog, kLaunchFailureText, kSetupCaption, MB_OK | MB_ICONWARNING);
+}

@@ -1,0 +1,11 @@
+#pragma once
+#include <windows.h>
+
+#include "catalog/catalog_logic.h"
+
+// Fills the plug-in folder list from the registry; true when it added any.
+bool FindPlugInFolders(HWND dialog);
+// Rebuilds the sub-folder list for the folder in the plug-in folder box. With
+// CBN_SELCHANGE the selected item's text is the folder, else the edit text.
+void ListSubFolders(HWND dialog, const wchar_t* preferred1, const wchar_t* preferred2, WORD code);
+void SelectPreferredSubFolder(HWND dialog, const PlugInEntry* entry);

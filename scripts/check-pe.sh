@@ -1,0 +1,22 @@
+#!/bin/sh
+# Checks a built program's PE header and imports: machine, GUI subsystem, and
+# system DLLs only (nothing that would have to ship beside it).
+set -u
+exe=$1 machine=$2 objdump=$3
+fail=0
+headers=$("$objdump" -p "$exe") || { echo "FAIL: cannot read $exe"; exit 1; }
+case $machine in
+    i386) want='file format pei-i386' ;;
+    x86-64) want='file format pei-x86-64' ;;
+esac
+"$objdump" -f "$exe" | grep -q "$want" || { echo "FAIL: not $machine"; fail=1; }
+printf '%s\n' "$headers" | grep -Eq '^Subsystem[[:space:]]+0*2[[:space:]]+\(Windows GUI\)' || { echo "FAIL: not a GUI program"; fail=1; }
+system='^(kernel32|user32|gdi32|comctl32|shell32|shlwapi|ole32|advapi32|version|msvcrt)\.dll$'
+for dll in $(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
+    printf '%s\n' "$dll" | grep -Eq "$system" || { echo "FAIL: imports $dll"; fail=1; }
+    echo "imports $dll"
+done
+size=$(stat -c %s "$exe")
+echo "$exe: $machine GUI, $size bytes"
+[ $fail -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
+exit $fail

@@ -1,0 +1,29 @@
+#!/bin/sh
+# Builds all three builds and runs every test: the native unit tests, the
+# 32-bit program's image check, and the 64-bit program end to end under Wine.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+sh scripts/setup-deps.sh
+
+jobs=$(nproc)
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build/native -j"$jobs"
+for arch in i686 x86_64; do
+    cmake -S . -B "build/$arch" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "build/$arch" -j"$jobs"
+done
+
+. scripts/wine-env.sh
+# A fresh prefix for every run, so no earlier run's files or keys count.
+rm -rf build/test-prefix build/test-prefix.log
+CORVANE_XVFB=1 wine_start "$root/build/test-prefix"
+trap wine_stop EXIT INT TERM
+"$WINE" build/x86_64/tests/e2e_driver.exe warmup >build/test-prefix.log 2>&1
+
+status=0
+for build in native i686 x86_64; do
+    echo "== $build"
+    (cd "build/$build" && ctest --output-on-failure) || status=1
+done
+exit $status

@@ -1,0 +1,47 @@
+# Sourced: a display and a Wine prefix for running the program.
+#   wine_start PREFIX   starts Xvfb when there is no display, makes the prefix
+#                       when it is new, and keeps a wineserver running
+#   wine_stop           stops what wine_start started
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+_started_xvfb=""
+
+wine_start() {
+    export WINEPREFIX=$1
+    export CORVANE_WINEPREFIX=$1
+    if [ -z "${DISPLAY:-}" ] || [ -n "${CORVANE_XVFB:-}" ]; then
+        fdfile=$(mktemp)
+        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+        _started_xvfb=$!
+        for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
+        export DISPLAY=":$(head -n1 "$fdfile")"
+        rm -f "$fdfile"
+    fi
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        mkdir -p "$WINEPREFIX"
+        "$WINE" wineboot -i >"$WINEPREFIX.log" 2>&1
+        "$WINESERVER" -w
+        link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+        for font in Tahoma "Microsoft Sans Serif"; do
+            "$WINE" reg add "$link" /v "$font" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >>"$WINEPREFIX.log" 2>&1
+        done
+        # Without a window manager, Wine otherwise waits 2 s on closing each window.
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$WINEPREFIX.log" 2>&1
+        "$WINESERVER" -w
+    fi
+    # A persistent server started here, not by a test, so that no test's
+    # output pipe is held open by it.
+    "$WINESERVER" -p
+}
+
+wine_stop() {
+    "$WINESERVER" -k 2>/dev/null || true
+    "$WINESERVER" -w 2>/dev/null || true
+    if [ -n "$_started_xvfb" ]; then
+        kill "$_started_xvfb" 2>/dev/null || true
+        wait "$_started_xvfb" 2>/dev/null || true
+        _started_xvfb=""
+    fi
+}

@@ -1,0 +1,112 @@
+// The end-to-end harness: runs the real program under Wine, finds its dialog
+// and message boxes, drives the controls and checks the outcome.
+#pragma once
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/control_ids.h"
+
+// ---- bookkeeping -----------------------------------------------------------
+struct TestFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string Utf8(const std::wstring& text);
+// Records a failed check of the current scenario and carries on.
+void Fail(const char* file, int line, const std::string& message);
+#define CHECK(condition) \
+    ((condition) ? (void)0 : Fail(__FILE__, __LINE__, "CHECK(" #condition ")"))
+#define CHECK_TEXT(actual, expected) CheckText(__FILE__, __LINE__, #actual, (actual), (expected))
+#define CHECK_INT(actual, expected) CheckInt(__FILE__, __LINE__, #actual, (long long)(actual), (long long)(expected))
+void CheckText(const char* file, int line, const char* what, const std::wstring& actual, const std::wstring& expected);
+void CheckInt(const char* file, int line, const char* what, long long actual, long long expected);
+
+// Runs one scenario; a TestFailure or a failed check marks it failed.
+void Scenario(const char* name, void (*body)());
+int Summary();
+
+// ---- files -----------------------------------------------------------------
+extern std::wstring g_inputs;  // the folder of built programs and plug-ins
+std::wstring Input(const wchar_t* name);
+
+// A fresh folder under the temporary folder, removed with its contents.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::wstring operator/(const std::wstring& name) const { return path + L"\\" + name; }
+    std::wstring path;
+};
+
+void MakeDirs(const std::wstring& path);
+void WriteUtf16File(const std::wstring& path, const std::wstring& text);  // with a byte-order mark
+std::wstring ReadUtf16File(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+bool Exists(const std::wstring& path);
+void CopyInput(const wchar_t* name, const std::wstring& to);
+// The program, its catalog (text given without [PlugInInfo] boilerplate), and
+// the sample plug-ins named, laid out in `dir`.
+void LayOutProgram(const TempDir& dir, const std::wstring& catalog, const std::vector<std::wstring>& plugins = {});
+void RemoveTree(const std::wstring& path);
+
+// ---- registry (the 64-bit view, which the x86_64 build reads) ---------------
+struct PhotoshopVersion {
+    std::wstring key;
+    std::wstring applicationPath;
+    bool hasPath = true;
+};
+void SetPhotoshopVersions(const std::vector<PhotoshopVersion>& versions);
+void SetPsdAssociation(const std::wstring& className, const std::wstring& command);
+void ClearRegistry();
+
+// ---- the running program ---------------------------------------------------
+struct MessageBoxInfo {
+    HWND window = nullptr;
+    std::wstring caption, text, icon;  // icon: "warning", "information", "question", "error" or "none"
+    std::vector<int> buttons;          // visible buttons' ids, in creation order
+    int defaultButton = 0;
+};
+
+class SetupRun {
+public:
+    // Starts `exe`; with `expectNote` it also waits for the start-up
+    // auto-completion note (Wine's stub always raises it) and dismisses it.
+    explicit SetupRun(const std::wstring& exe, bool expectNote = true);
+    ~SetupRun();
+    SetupRun(const SetupRun&) = delete;
+    SetupRun& operator=(const SetupRun&) = delete;
+
+    HWND Dialog();  // waits for the dialog
+    HWND Item(int id);
+    MessageBoxInfo WaitBox(int timeoutMs = 10000);
+    bool BoxWithin(int timeoutMs);  // a message box appears within the time
+    void Answer(const MessageBoxInfo& box, int id);
+
+    std::wstring Text(int id);
+    std::vector<std::wstring> Items(int id);
+    int Selection(int id);
+    bool Enabled(int id);
+    void Select(int id, int index);                        // as a user's pick does
+    void Type(int id, const std::wstring& text);          // keystrokes into the edit field
+    void SetEditText(int id, const std::wstring& text);   // a paste: one change
+    void Click(int id);                                   // posted; the handler may open a box
+    void PressKey(UINT key);                              // to the focused control
+    void Post(UINT message, WPARAM w, LPARAM l);
+    DWORD WaitExit(int timeoutMs = 10000);
+    DWORD ProcessId() const { return process_.dwProcessId; }
+
+private:
+    HWND FindBox();
+    PROCESS_INFORMATION process_{};
+    HWND dialog_ = nullptr;
+    std::vector<HWND> answered_;
+};
+
+// Expected texts
+extern const wchar_t kNoteText[];
+void Sleep20();

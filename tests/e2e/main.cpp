@@ -1,0 +1,42 @@
+// The end-to-end test driver. Usage:
+//   e2e_driver GROUP INPUTS    run one group of scenarios
+//   e2e_driver warmup          start Wine's desktop before the tests run
+//   e2e_driver screenshot EXE OUT.bmp   the dialog after start-up, as a picture
+#include <cstdio>
+#include <cstring>
+
+#include "tests/e2e/harness.h"
+
+void RunDialogTests();
+void RunCatalogTests();
+void RunFoldersTests();
+void RunInstallTests();
+void RunLaunchTests();
+void RunDecorationsTests();
+int TakeScreenshot(const std::wstring& exe, const std::wstring& out);
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc >= 2 && !wcscmp(argv[1], L"warmup")) {
+        HWND window = CreateWindowW(L"Static", L"warmup", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        DestroyWindow(window);
+        return 0;
+    }
+    if (argc >= 4 && !wcscmp(argv[1], L"screenshot")) return TakeScreenshot(argv[2], argv[3]);
+    if (argc < 3) {
+        fprintf(stderr, "usage: e2e_driver GROUP INPUTS\n");
+        return 2;
+    }
+    g_inputs = argv[2];
+    struct Group {
+        const wchar_t* name;
+        void (*run)();
+    } const groups[] = {{L"dialog", RunDialogTests},   {L"catalog", RunCatalogTests}, {L"folders", RunFoldersTests},
+                        {L"install", RunInstallTests}, {L"launch", RunLaunchTests},   {L"decorations", RunDecorationsTests}};
+    for (const Group& group : groups)
+        if (!wcscmp(argv[1], group.name)) {
+            group.run();
+            return Summary();
+        }
+    fprintf(stderr, "unknown group\n");
+    return 2;
+}

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "common/program_path_logic.h"
+#include "common/wide_text.h"
+
+// Buffers are sized exactly, so AddressSanitizer catches any write past `size`.
+TEST(WideText, CopyAndAppendStopAtTheBufferSize) {
+    struct Case {
+        const char* name;
+        const wchar_t *start, *text;  // start null: WideCopyCount; otherwise WideAppend to it
+        size_t count, size;
+        bool ok;
+        const wchar_t* expect;
+    } const cases[] = {
+        {"copy fits exactly", nullptr, L"abc", SIZE_MAX, 4, true, L"abc"},
+        {"copy one over", nullptr, L"abcd", SIZE_MAX, 4, false, L"abc"},
+        {"count limits", nullptr, L"abcdef", 3, 4, true, L"abc"},
+        {"count over size", nullptr, L"abcdef", 3, 3, false, L"ab"},
+        {"terminator before count", nullptr, L"ab", 5, 4, true, L"ab"},
+        {"append fits exactly", L"ab", L"cd", 0, 5, true, L"abcd"},
+        {"append one over", L"ab", L"cde", 0, 5, false, L"abcd"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<wchar_t> out(c.size);
+        if (c.start) std::wstring(c.start).copy(out.data(), c.size);
+        EXPECT_EQ(c.start ? WideAppend(out.data(), c.size, c.text) : WideCopyCount(out.data(), c.size, c.text, c.count),
+                  c.ok);
+        EXPECT_EQ(std::wstring(out.data()), c.expect);
+    }
+    wchar_t untouched = L'#';
+    EXPECT_FALSE(WideCopy(&untouched, 0, L"a"));
+    EXPECT_EQ(untouched, L'#');
+}
+
+TEST(WideText, AsciiCaseCompareFoldsAsciiLettersToLowerCaseOnly) {
+    struct Case {
+        const wchar_t *a, *b;
+        int sign;
+    } const cases[] = {
+        {L"Filters", L"fILTERS", 0}, {L"abc", L"ABD", -1}, {L"abd", L"ABC", 1}, {L"ab", L"ABC", -1},
+        {L"Ärger", L"ärger", -1},  // non-ASCII letters stay apart
+        {L"[", L"A", -1},          // '[' lies between 'Z' and 'a': folding goes to lower case
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.a) + L" / " + c.b));
+        int r = AsciiCaseCompare(c.a, c.b);
+        EXPECT_EQ((r > 0) - (r < 0), c.sign);
+    }
+}
+
+TEST(WideText, FormatTextFillsArgumentsInOrderAndCutsToFit) {
+    struct Case {
+        const char* name;
+        const wchar_t* pattern;
+        std::vector<TextArg> args;
+        size_t size;
+        bool ok;
+        std::wstring expect;
+    } const cases[] = {
+        {"texts", L"%s\\%s", {L"C:\\PS", L"a.8bf"}, 64, true, L"C:\\PS\\a.8bf"},
+        {"negative decimal", L"PlugIn%ld", {-2147024891L}, 64, true, L"PlugIn-2147024891"},
+        {"smallest long", L"%ld", {LONG_MIN}, 64, true, std::to_wstring(LONG_MIN)},
+        {"hex padded, lower case", L"%04x%04x", {0x804L, 0x4B0L}, 64, true, L"080404b0"},
+        {"hex wider than four", L"%04x", {0xABCDEL}, 64, true, L"abcde"},
+        {"hex of -1 as 32 bits", L"%04x", {-1L}, 64, true, L"ffffffff"},
+        {"percent and unknown", L"100%% %d 5%", {}, 64, true, L"100% %d 5%"},
+        {"wrong kind and missing", L"[%s][%ld][%s]", {L"a", L"b"}, 64, true, L"[a][][]"},
+        {"fits exactly", L"%s", {L"abcdef"}, 7, true, L"abcdef"},
+        {"number cut", L"n=%ld", {12345L}, 6, false, L"n=123"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<wchar_t> out(c.size);
+        EXPECT_EQ(FormatText(out.data(), out.size(), c.pattern, c.args.data(), c.args.size()), c.ok);
+        EXPECT_EQ(std::wstring(out.data()), c.expect);
+    }
+}
+
+TEST(WideText, RootsKeepTheirTrailingBackslash) {
+    struct Case {
+        const wchar_t* path;
+        bool root;
+        const wchar_t* removed;
+    } const cases[] = {
+        {L"\\", true, L"\\"},
+        {L"C:\\", true, L"C:\\"},
+        {L"\\\\server\\", true, L"\\\\server\\"},
+        {L"\\\\server\\share", true, L"\\\\server\\share"},
+        {L"\\\\server\\share\\", false, L"\\\\server\\share"},
+        {L"C:", false, L"C:"},
+        {L"C:\\PS\\\\", false, L"C:\\PS\\"},  // one backslash only
+        {L"", false, L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.path)));
+        EXPECT_EQ(IsPathRoot(c.path), c.root);
+        std::wstring path = c.path;
+        RemoveTrailingBackslash(path.data());
+        EXPECT_EQ(std::wstring(path.c_str()), c.removed);
+    }
+    wchar_t empty[1] = L"";
+    EXPECT_TRUE(EnsureTrailingBackslash(empty, 1));  // an empty path stays empty
+}
+
+TEST(ProgramPath, FolderAndJoinedNameMustFit) {
+    wchar_t dir[9];  // "C:\Tools" and its terminator
+    ASSERT_TRUE(ProgramDirFromModuleName(L"C:\\Tools\\Setup.exe", dir, 9));
+    EXPECT_EQ(std::wstring(dir), L"C:\\Tools");
+    EXPECT_FALSE(ProgramDirFromModuleName(L"C:\\Tools\\Setup.exe", dir, 8));
+    ASSERT_TRUE(ProgramDirFromModuleName(L"C:\\Setup.exe", dir, 9));
+    EXPECT_EQ(std::wstring(dir), L"C:");
+    EXPECT_FALSE(ProgramDirFromModuleName(L"Setup.exe", dir, 9));
+
+    std::vector<wchar_t> out(21);  // "C:\Tools\Corvane.ini" and its terminator
+    ASSERT_TRUE(JoinProgramPath(L"C:\\Tools", L"Corvane.ini", out.data(), 21));
+    EXPECT_EQ(std::wstring(out.data()), L"C:\\Tools\\Corvane.ini");
+    EXPECT_FALSE(JoinProgramPath(L"C:\\Tools", L"Corvane.ini", out.data(), 20));
+}
