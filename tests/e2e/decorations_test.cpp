@@ -1,4 +1,233 @@
+// What the dialog gets after its real work is set up: placement, icons, the
+// credit link and the auto-completion note; and the picture for the README.
+#include <cstdio>
+
 #include "tests/e2e/harness.h"
 
-void RunDecorationsTests() {}
-int TakeScreenshot(const std::wstring&, const std::wstring&) { return 1; }
+namespace {
+
+const wchar_t kOneEntry[] =
+    L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=A\r\n[A]\r\nName=锐化大师\r\nSrcFile=CorvaneSharpen.8bf\r\n";
+
+HWND FindChildOfClass(HWND parent, const wchar_t* className) {
+    return FindWindowExW(parent, nullptr, className, nullptr);
+}
+
+// Whether the dialog has its big and small icons ("1 1"), asked from inside
+// the program: Wine answers WM_GETICON from another process with nothing.
+std::wstring ProbeIcons(SetupRun& run, const TempDir& dir) {
+    CopyInput(L"icon_probe.dll", dir / L"icon_probe.dll");
+    HMODULE probe = LoadLibraryW((dir / L"icon_probe.dll").c_str());
+    auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeIcons")));
+    DWORD thread = GetWindowThreadProcessId(run.Dialog(), nullptr);
+    HHOOK hook = proc ? SetWindowsHookExW(WH_GETMESSAGE, proc, probe, thread) : nullptr;
+    const std::wstring result = dir / L"icon-probe.txt";
+    run.Post(WM_APP + 0x4C1, 0, 0);
+    for (int i = 0; i < 250 && ReadBytes(result).empty(); ++i) Sleep(20);
+    std::string text = ReadBytes(result);
+    if (hook) UnhookWindowsHookEx(hook);
+    FreeLibrary(probe);
+    return std::wstring(text.begin(), text.end());
+}
+
+// Placed one caption-button width left of centre and a third of the way down
+// the 1024 x 768 screen, with both icons set and the link over the hidden
+// label; the note came before the dialog showed.
+void PlacementIconsAndLink() {
+    TempDir dir;
+    LayOutProgram(dir, kOneEntry, {L"CorvaneSharpen.8bf"});
+    SetupRun run(dir / L"CorvaneSetup.exe", false);
+    MessageBoxInfo note = run.WaitBox();
+    CHECK_TEXT(note.caption, L"注意");
+    CHECK_TEXT(note.text, kNoteText);
+    CHECK_TEXT(note.icon, L"information");
+    CHECK(note.buttons == std::vector<int>{IDOK});
+    CHECK(!IsWindowVisible(run.DialogWindow()));
+    run.Answer(note, IDOK);
+
+    HWND dialog = run.Dialog();
+    RECT window;
+    GetWindowRect(dialog, &window);
+    const int w = window.right - window.left, h = window.bottom - window.top;
+    CHECK_INT(GetSystemMetrics(SM_CXSCREEN), 1024);
+    CHECK_INT(window.left, (1024 - w) / 2 - GetSystemMetrics(SM_CXSIZE));
+    CHECK_INT(window.top, (768 - h) / 3);
+
+    CHECK_TEXT(ProbeIcons(run, dir), L"1 1");
+
+    HWND link = FindChildOfClass(dialog, L"SysLink");
+    CHECK(link != nullptr);
+    if (link) {
+        RECT linkRect, labelRect;
+        GetWindowRect(link, &linkRect);
+        GetWindowRect(run.Item(IDC_CREDIT), &labelRect);
+        CHECK(EqualRect(&linkRect, &labelRect));
+        CHECK(IsWindowVisible(link) && (GetWindowLongW(link, GWL_STYLE) & WS_TABSTOP));
+        CHECK_INT(GetDlgCtrlID(link), 0);
+        CHECK(GetWindow(link, GW_HWNDNEXT) == nullptr);  // after the template's controls
+        wchar_t text[256] = L"";
+        GetWindowTextW(link, text, 256);
+        CHECK_TEXT(text, L"Photoshop 插件安装工具，由 <a href=\"https://corvane.example/\">Corvane 工作室</a> 提供。");
+    }
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
+// Without a catalog nothing after the catalog is set up: the dialog stays at
+// its template place, with no icons, no link and no note.
+void NoDecorationsWithoutCatalog() {
+    TempDir dir;
+    LayOutProgram(dir, L"");
+    SetupRun run(dir / L"CorvaneSetup.exe", false);
+    MessageBoxInfo box = run.WaitBox();
+    CHECK_TEXT(box.caption, L"Corvane");
+    run.Answer(box, IDOK);
+    CHECK(!run.BoxWithin(300));
+    HWND dialog = run.Dialog();
+    RECT window;
+    GetWindowRect(dialog, &window);
+    CHECK_INT(window.left, 0);
+    CHECK_INT(window.top, 0);
+    CHECK_TEXT(ProbeIcons(run, dir), L"0 0");
+    CHECK(FindChildOfClass(dialog, L"SysLink") == nullptr);
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
+// The icon group in the built program: nine images, 48, 32 and 16 pixels at
+// 4, 8 and 32 bits, in the Chinese (PRC) language.
+void IconGroupResource() {
+    HMODULE exe = LoadLibraryExW(Input(L"CorvaneSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    CHECK(exe != nullptr);
+    if (!exe) return;
+    HRSRC found = FindResourceExW(exe, RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_APP),
+                                  MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
+    CHECK(found != nullptr);
+    if (found) {
+        const BYTE* group = static_cast<const BYTE*>(LockResource(LoadResource(exe, found)));
+        const WORD count = *reinterpret_cast<const WORD*>(group + 4);
+        CHECK_INT(count, 9);
+        int seen[3][3] = {};
+        for (int i = 0; i < count && i < 9; ++i) {
+            const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY
+            const int size = entry[0], bits = *reinterpret_cast<const WORD*>(entry + 6);
+            const int s = size == 48 ? 0 : size == 32 ? 1 : size == 16 ? 2 : -1;
+            const int b = bits == 4 ? 0 : bits == 8 ? 1 : bits == 32 ? 2 : -1;
+            CHECK(s >= 0 && b >= 0 && entry[1] == size);
+            if (s >= 0 && b >= 0) ++seen[s][b];
+        }
+        for (auto& row : seen)
+            for (int n : row) CHECK_INT(n, 1);
+    }
+    FreeLibrary(exe);
+}
+
+// Where the link text is drawn in the link colour (blue), to click on it.
+bool FindLinkPoint(HWND link, POINT* point) {
+    RECT r;
+    GetWindowRect(link, &r);
+    HDC screen = GetDC(nullptr);
+    bool found = false;
+    for (int x = r.left; x < r.right && !found; ++x)
+        for (int y = r.top; y < r.bottom && !found; ++y) {
+            COLORREF c = GetPixel(screen, x, y);
+            if (GetBValue(c) > 150 && GetRValue(c) < 100 && GetGValue(c) < 160) {
+                point->x = x - r.left;
+                point->y = y - r.top;
+                found = true;
+            }
+        }
+    ReleaseDC(nullptr, screen);
+    return found;
+}
+
+// A click on the author's name, and Enter on the focused link, open the
+// address through the shell's https handler.
+void LinkOpensAddress() {
+    TempDir dir;
+    LayOutProgram(dir, kOneEntry);
+    CopyInput(L"link_recorder.exe", dir / L"link_recorder.exe");
+    HKEY key;
+    const std::wstring command = L"\"" + (dir / L"link_recorder.exe") + L"\" \"%1\"";
+    RegCreateKeyExW(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+    wchar_t saved[1024] = L"";
+    DWORD savedBytes = sizeof(saved) - sizeof(wchar_t);
+    RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &savedBytes);
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+
+    const std::wstring record = dir / L"link-record.txt";
+    auto waitRecord = [&] {
+        for (int i = 0; i < 250 && !Exists(record); ++i) Sleep(20);
+        Sleep(100);
+        std::wstring text = ReadUtf16File(record);
+        DeleteFileW(record.c_str());
+        return text;
+    };
+    SetupRun run(dir / L"CorvaneSetup.exe");
+    HWND link = FindChildOfClass(run.Dialog(), L"SysLink");
+    POINT at = {};
+    Sleep(300);  // let the dialog paint
+    CHECK(link && FindLinkPoint(link, &at));
+    if (link) {
+        PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+        PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+        CHECK(waitRecord().find(L"https://corvane.example/") != std::wstring::npos);
+        run.Post(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(link), TRUE);
+        run.PressKey(VK_RETURN);
+        CHECK(waitRecord().find(L"https://corvane.example/") != std::wstring::npos);
+    }
+    CHECK(IsWindowVisible(run.Dialog()));
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), savedBytes + sizeof(wchar_t));
+    RegCloseKey(key);
+}
+
+}  // namespace
+
+void RunDecorationsTests() {
+    Scenario("placement, icons and the credit link", PlacementIconsAndLink);
+    Scenario("no placement, icons or link without a catalog", NoDecorationsWithoutCatalog);
+    Scenario("the icon group holds nine images", IconGroupResource);
+    Scenario("the credit link opens its address by click and by Enter", LinkOpensAddress);
+}
+
+// Saves the dialog, as it shows after start-up, as a 24-bit BMP.
+int TakeScreenshot(const std::wstring& exe, const std::wstring& out) {
+    try {
+        SetupRun run(exe);
+        HWND dialog = run.Dialog();
+        Sleep(700);
+        RECT r;
+        GetWindowRect(dialog, &r);
+        const int w = r.right - r.left, h = r.bottom - r.top;
+        HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+        SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+        BITMAPINFOHEADER info = {};
+        info.biSize = sizeof(info);
+        info.biWidth = w;
+        info.biHeight = h;
+        info.biPlanes = 1;
+        info.biBitCount = 24;
+        const DWORD stride = (w * 3 + 3) & ~3u;
+        std::string pixels(stride * h, '\0');
+        GetDIBits(memory, bitmap, 0, h, &pixels[0], reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+        BITMAPFILEHEADER file = {};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof(file) + sizeof(info);
+        file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+        WriteBytes(out, std::string(reinterpret_cast<const char*>(&file), sizeof(file)) +
+                            std::string(reinterpret_cast<const char*>(&info), sizeof(info)) + pixels);
+        DeleteDC(memory);
+        DeleteObject(bitmap);
+        ReleaseDC(nullptr, screen);
+        run.Click(IDCANCEL);
+        return run.WaitExit() == 2 ? 0 : 1;
+    } catch (const std::exception& e) {
+        fprintf(stderr, "screenshot: %s\n", e.what());
+        return 1;
+    }
+}

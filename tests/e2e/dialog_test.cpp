@@ -186,7 +186,7 @@ void TemplateResource() {
             p = ReadItem(p, &item);
             std::string name = "item " + std::to_string(&spec - kControls);
             CheckInt(__FILE__, __LINE__, (name + " id").c_str(), static_cast<int>(item.id), spec.id);
-            CheckText(__FILE__, __LINE__, (name + " class").c_str(), item.className, spec.className);
+            if (lstrcmpiW(item.className.c_str(), spec.className)) Fail(__FILE__, __LINE__, name + " class " + Utf8(item.className));
             CheckInt(__FILE__, __LINE__, (name + " style").c_str(), item.style,
                      WS_CHILD | (spec.visible ? WS_VISIBLE : 0) | spec.style);
             CheckInt(__FILE__, __LINE__, (name + " ex-style").c_str(), item.exStyle,

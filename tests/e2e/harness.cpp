@@ -318,6 +318,16 @@ BOOL CALLBACK FindWindows(HWND window, LPARAM param) {
 }
 }  // namespace
 
+HWND SetupRun::DialogWindow() {
+    FindState state{process_.dwProcessId, nullptr, nullptr, &answered_};
+    if (!WaitFor([&] {
+            EnumWindows(FindWindows, reinterpret_cast<LPARAM>(&state));
+            return state.dialog != nullptr;
+        }, 10000))
+        throw TestFailure("the dialog window was not created");
+    return state.dialog;
+}
+
 HWND SetupRun::Dialog() {
     if (dialog_) return dialog_;
     FindState state{process_.dwProcessId, nullptr, nullptr, &answered_};

@@ -81,7 +81,8 @@ public:
     SetupRun(const SetupRun&) = delete;
     SetupRun& operator=(const SetupRun&) = delete;
 
-    HWND Dialog();  // waits for the dialog
+    HWND Dialog();  // waits for the dialog to show
+    HWND DialogWindow();  // waits for the dialog window, shown or not
     HWND Item(int id);
     MessageBoxInfo WaitBox(int timeoutMs = 10000);
     bool BoxWithin(int timeoutMs);  // a message box appears within the time

@@ -1,3 +1,217 @@
+// Install: where the file goes, the overwrite question, and failures with
+// the system's code and text.
 #include "tests/e2e/harness.h"
 
-void RunInstallTests() {}
+namespace {
+
+const wchar_t kCatalog[] =
+    L"[PlugInInfo]\r\nCount=2\r\nPlugIn1=Sharpen\r\nPlugIn2=Frame\r\n"
+    L"[Sharpen]\r\nName=锐化\r\nSrcFile=CorvaneSharpen.8bf\r\nSubDir1=Filters\r\n"
+    L"[Frame]\r\nName=相框\r\nSrcFile=CorvaneFrame.8bf\r\n";
+
+// The system's own text, so the expected box matches Wine's wording and line break.
+std::wstring SystemText(DWORD code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring result = text ? text : L"";
+    if (text) LocalFree(text);
+    return result;
+}
+
+// The folder text goes first: editing it rebuilds the sub-folder list.
+void Install(SetupRun& run, const std::wstring& folder, const std::wstring& subFolder) {
+    run.SetEditText(IDC_PLUGIN_DIR, folder);
+    run.SetEditText(IDC_SUB_DIR, subFolder);
+    run.Click(IDC_INSTALL);
+}
+
+void ExpectSuccess(SetupRun& run, const std::wstring& destination) {
+    MessageBoxInfo box = run.WaitBox();
+    CHECK_TEXT(box.caption, L"安装 Photoshop 插件成功");
+    CHECK_TEXT(box.text, L"Photoshop 插件已经成功安装到以下位置:\r\n" + destination + L"\r\n使用之前请重新启动 Photoshop。");
+    CHECK_TEXT(box.icon, L"information");
+    CHECK((box.buttons == std::vector<int>{IDOK}));
+    run.Answer(box, IDOK);
+}
+
+void ExpectFailure(SetupRun& run, DWORD code) {
+    MessageBoxInfo box = run.WaitBox();
+    CHECK_TEXT(box.caption, L"安装 Photoshop 插件失败");
+    CHECK_TEXT(box.text, L"[ " + std::to_wstring(code) + L" ] " + SystemText(code));
+    CHECK_TEXT(box.icon, L"warning");
+    CHECK((box.buttons == std::vector<int>{IDOK}));
+    run.Answer(box, IDOK);
+}
+
+// Wine answers DM_GETDEFID with IDOK for any box; the button's style tells.
+int DefaultPushButton(HWND box) {
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return GetDlgCtrlID(child);
+    return 0;
+}
+
+void AnswerOverwrite(SetupRun& run, const std::wstring& installed, const std::wstring& newVersion, int answer) {
+    MessageBoxInfo box = run.WaitBox();
+    CHECK_TEXT(box.caption, L"安装 Photoshop 插件");
+    CHECK_TEXT(box.text, L"注意：插件文件[ CorvaneSharpen.8bf ]已经存在。\r\n\r\n已经安装的版本：" + installed +
+                             L"\r\n将要安装的版本：" + newVersion +
+                             L"\r\n\r\n选择[ 是( YES ) ]将覆盖安装，选择[ 否( NO ) ]将取消安装。\r\n您是否要继续安装？");
+    CHECK_TEXT(box.icon, L"question");
+    CHECK((box.buttons == std::vector<int>{IDYES, IDNO}));
+    CHECK_INT(DefaultPushButton(box.window), IDYES);
+    run.Answer(box, answer);
+}
+
+int EntriesIn(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE listing = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (listing == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    do count += wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..");
+    while (FindNextFileW(listing, &found));
+    FindClose(listing);
+    return count;
+}
+
+// Destinations: a sub-folder under a folder with a trailing backslash, the
+// folder itself, a typed nested sub-folder, another entry's file, an empty
+// folder box (root of the current drive); and no entry selected.
+void Destinations() {
+    TempDir dir;
+    LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf", L"CorvaneFrame.8bf"});
+    const std::wstring plugIns = dir / L"PS\\Plug-Ins";
+    MakeDirs(plugIns + L"\\Filters\\Corvane");
+    MakeDirs(plugIns + L"\\Empty");
+    const std::string sharpen = ReadBytes(Input(L"CorvaneSharpen.8bf")), frame = ReadBytes(Input(L"CorvaneFrame.8bf"));
+    SetupRun run(dir / L"CorvaneSetup.exe");
+
+    Install(run, plugIns + L"\\", L"Filters");
+    ExpectSuccess(run, plugIns + L"\\Filters\\CorvaneSharpen.8bf");
+    CHECK(ReadBytes(plugIns + L"\\Filters\\CorvaneSharpen.8bf") == sharpen);
+
+    Install(run, plugIns + L"\\", L"");
+    ExpectSuccess(run, plugIns + L"\\CorvaneSharpen.8bf");
+    CHECK(ReadBytes(plugIns + L"\\CorvaneSharpen.8bf") == sharpen);
+
+    // Not a listed sub-folder, and a command with an unusual notification code.
+    run.SetEditText(IDC_PLUGIN_DIR, plugIns);
+    run.SetEditText(IDC_SUB_DIR, L"Filters\\Corvane");
+    run.Post(WM_COMMAND, MAKEWPARAM(IDC_INSTALL, 1234), 0);
+    ExpectSuccess(run, plugIns + L"\\Filters\\Corvane\\CorvaneSharpen.8bf");
+    CHECK(ReadBytes(plugIns + L"\\Filters\\Corvane\\CorvaneSharpen.8bf") == sharpen);
+
+    run.Select(IDC_PLUGIN_LIST, 1);
+    Install(run, plugIns, L"Filters");
+    ExpectSuccess(run, plugIns + L"\\Filters\\CorvaneFrame.8bf");
+    CHECK(ReadBytes(plugIns + L"\\Filters\\CorvaneFrame.8bf") == frame);
+
+    // "\<sub-folder>\<file>" lands on the program's current drive, here the temp folder's.
+    const std::wstring rootless = plugIns.substr(3) + L"\\Empty";
+    Install(run, L"", rootless);
+    ExpectSuccess(run, L"\\" + rootless + L"\\CorvaneFrame.8bf");
+    CHECK(ReadBytes(plugIns + L"\\Empty\\CorvaneFrame.8bf") == frame);
+    DeleteFileW((plugIns + L"\\Empty\\CorvaneFrame.8bf").c_str());
+
+    // No catalog entry selected: nothing is installed and nothing is said.
+    SendMessageW(run.Item(IDC_PLUGIN_LIST), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    Install(run, plugIns, L"Empty");
+    CHECK(!run.BoxWithin(700));
+    CHECK_INT(EntriesIn(plugIns + L"\\Empty"), 0);
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
+// An existing file is asked about, with the installed and the new version;
+// No leaves it and says nothing, Yes replaces it, equal versions included.
+void Overwrite() {
+    TempDir dir;
+    LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf"});
+    const std::wstring plugIns = dir / L"Plug-Ins";
+    const std::wstring target = plugIns + L"\\Filters\\CorvaneSharpen.8bf";
+    MakeDirs(plugIns + L"\\Filters");
+    const std::string sharpen = ReadBytes(Input(L"CorvaneSharpen.8bf")), noise = ReadBytes(Input(L"CorvaneNoise.8bf"));
+    WriteBytes(target, noise);
+    SetupRun run(dir / L"CorvaneSetup.exe");
+
+    Install(run, plugIns, L"Filters");
+    AnswerOverwrite(run, L"[NO VERSION]", L"2.1.0.7", IDNO);
+    CHECK(!run.BoxWithin(700));
+    CHECK(ReadBytes(target) == noise);
+
+    run.Click(IDC_INSTALL);
+    AnswerOverwrite(run, L"[NO VERSION]", L"2.1.0.7", IDYES);
+    ExpectSuccess(run, target);
+    CHECK(ReadBytes(target) == sharpen);
+
+    // Another version installed: its own version is shown, not the new one.
+    CopyInput(L"CorvaneFrame.8bf", target);
+    run.Click(IDC_INSTALL);
+    AnswerOverwrite(run, L"1.4.2.0", L"2.1.0.7", IDNO);
+    CHECK(!run.BoxWithin(700));
+
+    // Equal versions; a trailing byte tells the old copy from the new.
+    WriteBytes(target, sharpen + "x");
+    run.Click(IDC_INSTALL);
+    AnswerOverwrite(run, L"2.1.0.7", L"2.1.0.7", IDYES);
+    ExpectSuccess(run, target);
+    CHECK(ReadBytes(target) == sharpen);
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
+// Failed copies: the code and the system's text, each in the failure box.
+void Failures() {
+    TempDir dir;
+    LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf"});  // Frame's file is missing
+    const std::wstring plugIns = dir / L"Plug-Ins";
+    MakeDirs(plugIns + L"\\Taken\\CorvaneSharpen.8bf");
+    MakeDirs(plugIns + L"\\Held");
+    const std::wstring held = plugIns + L"\\Held\\CorvaneSharpen.8bf";
+    WriteBytes(held, "old");
+    // 245 + "\CorvaneSharpen.8bf" exceeds 259 characters; the folder itself fits.
+    const std::wstring deep = plugIns + L"\\" + std::wstring(245 - plugIns.size() - 1, L'd');
+    MakeDirs(deep);
+    SetupRun run(dir / L"CorvaneSetup.exe");
+
+    run.Select(IDC_PLUGIN_LIST, 1);
+    Install(run, plugIns, L"");
+    ExpectFailure(run, ERROR_FILE_NOT_FOUND);
+    CHECK(!Exists(plugIns + L"\\CorvaneFrame.8bf"));
+    run.Select(IDC_PLUGIN_LIST, 0);
+
+    Install(run, plugIns + L"\\Missing", L"");
+    ExpectFailure(run, ERROR_PATH_NOT_FOUND);
+
+    Install(run, plugIns, L"Taken");
+    AnswerOverwrite(run, L"[NO VERSION]", L"2.1.0.7", IDYES);
+    ExpectFailure(run, ERROR_ACCESS_DENIED);
+
+    HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    CHECK(file != INVALID_HANDLE_VALUE);
+    Install(run, plugIns, L"Held");
+    run.Answer(run.WaitBox(), IDYES);
+    ExpectFailure(run, ERROR_SHARING_VIOLATION);
+    CloseHandle(file);
+    CHECK(ReadBytes(held) == "old");
+
+    // Too long for a path: refused, never cut down to another path.
+    Install(run, deep, L"");
+    ExpectFailure(run, ERROR_FILENAME_EXCED_RANGE);
+    CHECK_INT(EntriesIn(deep), 0);
+    Install(run, plugIns, std::wstring(300, L's'));
+    ExpectFailure(run, ERROR_FILENAME_EXCED_RANGE);
+    Install(run, deep + L"\\" + std::wstring(40, L'e'), L"");
+    ExpectFailure(run, ERROR_FILENAME_EXCED_RANGE);
+    CHECK_INT(EntriesIn(deep), 0);
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
+}  // namespace
+
+void RunInstallTests() {
+    Scenario("install destinations: sub-folder, folder itself, typed, other entry, empty folder, no entry", Destinations);
+    Scenario("overwrite question: [NO VERSION], other and equal versions, No and Yes", Overwrite);
+    Scenario("copy failures: codes 2, 3, 5, 32 and 206 with the system text", Failures);
+}

@@ -1,3 +1,183 @@
+// Start Photoshop: the question, Photoshop.exe beside the plug-in folder or
+// from the .psd association, and the failure box.
 #include "tests/e2e/harness.h"
 
-void RunLaunchTests() {}
+namespace {
+
+const wchar_t kCatalog[] = L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=A\r\n[A]\r\nName=锐化\r\nSrcFile=CorvaneSharpen.8bf\r\n";
+const wchar_t kClass[] = L"CorvaneTest.Document";
+
+std::wstring Record(const std::wstring& folder) { return folder + L"\\launch-record.txt"; }
+
+// Wine answers DM_GETDEFID with IDOK for any box; the button's style tells.
+int DefaultPushButton(HWND box) {
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return GetDlgCtrlID(child);
+    return 0;
+}
+
+// Asks to start Photoshop and answers the question after checking it.
+void Launch(SetupRun& run, const std::wstring& folderText, int answer = IDOK) {
+    run.SetEditText(IDC_PLUGIN_DIR, folderText);
+    run.Click(IDC_LAUNCH);
+    MessageBoxInfo box = run.WaitBox();
+    CHECK_TEXT(box.caption, L"安装 Photoshop 插件");
+    CHECK_TEXT(box.text, L"要现在启动 Photoshop 吗？");
+    CHECK_TEXT(box.icon, L"question");
+    CHECK((box.buttons == std::vector<int>{IDOK, IDCANCEL}));
+    CHECK_INT(DefaultPushButton(box.window), IDOK);
+    run.Answer(box, answer);
+}
+
+// The stand-in `program` ran with an empty command line, and nothing was
+// reported. Wine hands a program started with an empty command line its
+// quoted name instead, which still shows the path the program derived.
+void ExpectStarted(SetupRun& run, const std::wstring& program) {
+    const std::wstring record = Record(program.substr(0, program.find_last_of(L"\\/")));
+    // The stand-in holds its record unshared until it is written.
+    for (int i = 0; i < 250 && ReadBytes(record).size() < 2; ++i) Sleep(20);
+    CHECK(Exists(record));
+    const std::wstring commandLine = ReadUtf16File(record);
+    if (!commandLine.empty()) CHECK_TEXT(commandLine, L"\"" + program + L"\"");
+    CHECK(!run.BoxWithin(300));
+    DeleteFileW(record.c_str());
+}
+
+void ExpectFailure(SetupRun& run) {
+    MessageBoxInfo box = run.WaitBox();
+    CHECK_TEXT(box.caption, L"安装 Photoshop 插件");
+    CHECK_TEXT(box.text, L"启动 Photoshop 失败，您是否没有安装 Photoshop，或者插件目录的路径指定的不正确。");
+    CHECK_TEXT(box.icon, L"warning");
+    CHECK((box.buttons == std::vector<int>{IDOK}));
+    run.Answer(box, IDOK);
+}
+
+std::wstring ForwardSlashes(std::wstring path) {
+    for (wchar_t& c : path)
+        if (c == L'\\') c = L'/';
+    return path;
+}
+
+// Cancel starts nothing; OK starts it; the button acts on any notification code.
+void Question() {
+    TempDir dir;
+    LayOutProgram(dir, kCatalog);
+    const std::wstring ps = dir / L"PS";
+    MakeDirs(ps + L"\\Plug-Ins");
+    CopyInput(L"Photoshop.exe", ps + L"\\Photoshop.exe");
+    SetupRun run(dir / L"CorvaneSetup.exe");
+    Launch(run, ps + L"\\Plug-Ins", IDCANCEL);
+    CHECK(!run.BoxWithin(700));
+    CHECK(!Exists(Record(ps)));
+
+    run.Post(WM_COMMAND, MAKEWPARAM(IDC_LAUNCH, 1234), 0);
+    MessageBoxInfo box = run.WaitBox();
+    CHECK_TEXT(box.text, L"要现在启动 Photoshop 吗？");
+    run.Answer(box, IDOK);
+    ExpectStarted(run, ps + L"\\Photoshop.exe");
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
+// Photoshop.exe replaces the last path part after one trailing backslash is
+// dropped; backslashes win over forward slashes.
+void BesideThePlugInFolder() {
+    TempDir dir;
+    LayOutProgram(dir, kCatalog);
+    const std::wstring ps = dir / L"PS", plugIns = ps + L"\\Plug-Ins";
+    MakeDirs(plugIns);
+    for (const std::wstring& folder : {dir.path, ps, plugIns}) CopyInput(L"Photoshop.exe", folder + L"\\Photoshop.exe");
+    struct Case {
+        std::wstring folderText, program;
+    } const cases[] = {
+        {plugIns + L"\\", ps + L"\\Photoshop.exe"},
+        {ForwardSlashes(plugIns), ForwardSlashes(ps) + L"/Photoshop.exe"},
+        {ForwardSlashes(plugIns) + L"/", ForwardSlashes(plugIns) + L"/Photoshop.exe"},
+        {ps + L"/Plug-Ins", dir / L"Photoshop.exe"},
+    };
+    SetupRun run(dir / L"CorvaneSetup.exe");
+    for (const Case& c : cases) {
+        Launch(run, c.folderText);
+        ExpectStarted(run, c.program);
+        for (const std::wstring& folder : {dir.path, ps, plugIns})
+            if (Exists(Record(folder))) {
+                Fail(__FILE__, __LINE__, "started in " + Utf8(folder) + " for " + Utf8(c.folderText));
+                DeleteFileW(Record(folder).c_str());
+            }
+    }
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
+// REG_SZ data stored without its terminating zero, as some writers leave it.
+void SetUnterminated(const std::wstring& key, const std::wstring& value) {
+    HKEY k;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr)) return;
+    RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.data()),
+                   static_cast<DWORD>(value.size() * sizeof(wchar_t)));
+    RegCloseKey(k);
+}
+
+// Without Photoshop.exe beside the folder, the .psd open command names it,
+// quoted or not, and the registry is read anew on each press.
+void ByAssociation() {
+    TempDir dir;
+    LayOutProgram(dir, kCatalog);
+    const std::wstring app = dir / L"App", exe = app + L"\\Photoshop.exe", nowhere = dir / L"None\\Plug-Ins";
+    MakeDirs(app);
+    CopyInput(L"Photoshop.exe", exe);
+    SetupRun run(dir / L"CorvaneSetup.exe");
+
+    SetPsdAssociation(kClass, L"\"" + exe + L"\" \"%1\"");
+    Launch(run, nowhere);
+    ExpectStarted(run, exe);
+
+    // An empty folder box looks in the drive's root first, where there is none.
+    SetPsdAssociation(kClass, exe + L" \"%1\"");
+    Launch(run, L"");
+    ExpectStarted(run, exe);
+
+    SetUnterminated(L".psd", kClass);
+    SetUnterminated(std::wstring(kClass) + L"\\shell\\open\\command", L"\"" + exe + L"\" \"%1\"");
+    Launch(run, nowhere);
+    ExpectStarted(run, exe);
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
+// Refused or unusable commands, and no Photoshop at all: the failure box,
+// and nothing started.
+void NotFound() {
+    TempDir dir;
+    LayOutProgram(dir, kCatalog);
+    const std::wstring app = dir / L"App", exe = app + L"\\Photoshop.exe", nowhere = dir / L"None\\Plug-Ins";
+    MakeDirs(app);
+    CopyInput(L"Photoshop.exe", exe);
+    const std::wstring commands[] = {
+        exe + L" %1",                           // placeholder not quoted
+        L"\"" + exe + L"\" \"%1\" /x",          // an argument after the placeholder
+        L"\"" + exe + L"\" /s \"%1\"",          // accepted, but the switch spoils the path
+        L"\"" + dir / L"Gone\\Photoshop.exe\" \"%1\"",  // no such program
+    };
+    SetupRun run(dir / L"CorvaneSetup.exe");
+    for (const std::wstring& command : commands) {
+        SetPsdAssociation(kClass, command);
+        Launch(run, nowhere);
+        ExpectFailure(run);
+        CHECK(!Exists(Record(app)));
+    }
+    ClearRegistry();
+    Launch(run, nowhere);
+    ExpectFailure(run);
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
+}  // namespace
+
+void RunLaunchTests() {
+    Scenario("launch question: Cancel does nothing, OK starts, any notification code", Question);
+    Scenario("Photoshop.exe beside the plug-in folder, by backslash and forward slash", BesideThePlugInFolder);
+    Scenario("Photoshop.exe from the .psd open command, quoted, unquoted, unterminated", ByAssociation);
+    Scenario("refused association, unstartable program, nothing at all: failure box", NotFound);
+}

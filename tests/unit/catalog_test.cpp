@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "catalog/catalog_logic.h"
@@ -14,207 +13,133 @@
 namespace {
 
 const uint64_t kHeader = offsetof(PlugInCatalog, Entries);
+const long kLargest32 = static_cast<long>((0xFFFFFFFFu - kHeader) / sizeof(PlugInEntry));
+PlugInCatalog* const kUntouched = reinterpret_cast<PlugInCatalog*>(alignof(PlugInCatalog));
 
 void CopyCut(wchar_t* out, size_t size, const std::wstring& text) {
-    size_t n = std::min(text.size(), size - 1);
-    text.copy(out, n);
-    out[n] = 0;
+    out[text.copy(out, std::min(text.size(), size - 1))] = 0;
 }
 
-// Stands in for the catalog file, the version reader and the process heap.
+// The catalog file, the version reader and the heap, recording how they are used.
 struct FakeCatalogFile {
     long count = 0;
-    std::map<std::pair<std::wstring, std::wstring>, std::wstring> values;  // (section, key) -> value
-    std::map<std::wstring, std::wstring> versions;                          // SrcFile -> version text
+    std::map<std::wstring, std::wstring> values;    // "section/key" -> value
+    std::map<std::wstring, std::wstring> versions;  // SrcFile -> version text
     bool allocationFails = false;
-    std::vector<std::wstring> sectionsRead;
-    std::vector<std::pair<std::wstring, size_t>> versionReads;
+    std::vector<std::wstring> reads;  // "section/key", and "SrcFile:size" for versions
     std::vector<uint64_t> allocations;
     void* block = nullptr;
-
     ~FakeCatalogFile() { std::free(block); }
 
     static FakeCatalogFile& Of(void* context) { return *static_cast<FakeCatalogFile*>(context); }
-    static long ReadCount(void* context) { return Of(context).count; }
     // Like GetPrivateProfileStringW: the fallback when missing, cut to size - 1.
     static void ReadString(void* context, const wchar_t* section, const wchar_t* key, const wchar_t* fallback,
                            wchar_t* out, size_t size) {
-        FakeCatalogFile& file = Of(context);
-        file.sectionsRead.push_back(section);
-        auto found = file.values.find({section, key});
-        CopyCut(out, size, found != file.values.end() ? found->second : std::wstring(fallback));
+        const std::wstring name = std::wstring(section) + L"/" + key;
+        Of(context).reads.push_back(name);
+        auto found = Of(context).values.find(name);
+        CopyCut(out, size, found != Of(context).values.end() ? found->second : std::wstring(fallback));
     }
     static int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
-        FakeCatalogFile& file = Of(context);
-        file.versionReads.push_back({srcFile, size});
-        auto found = file.versions.find(srcFile);
-        if (found == file.versions.end()) return 0;
-        CopyCut(out, size, found->second);
-        return 1;
+        Of(context).reads.push_back(srcFile + (L":" + std::to_wstring(size)));
+        auto found = Of(context).versions.find(srcFile);
+        if (found != Of(context).versions.end()) CopyCut(out, size, found->second);
+        return found != Of(context).versions.end();
     }
     static void* Allocate(void* context, uint64_t bytes) {
-        FakeCatalogFile& file = Of(context);
-        file.allocations.push_back(bytes);
-        if (file.allocationFails || bytes > (1u << 20)) return nullptr;
-        return file.block = std::calloc(1, bytes);
+        Of(context).allocations.push_back(bytes);
+        if (Of(context).allocationFails || bytes > (1u << 20)) return nullptr;
+        return Of(context).block = std::calloc(1, bytes);
     }
-
     CatalogLoad Load(PlugInCatalog** catalog, uint64_t sizeLimit = SIZE_MAX) {
-        const CatalogSource source{this, ReadCount, ReadString, ReadVersion, Allocate, sizeLimit};
-        return ReadPlugInCatalog(source, catalog);
-    }
-    void Section(const std::wstring& name, const std::wstring& src, const std::wstring& sub1,
-                 const std::wstring& sub2, const std::wstring& description) {
-        values[{name, L"Name"}] = name;
-        values[{name, L"SrcFile"}] = src;
-        values[{name, L"SubDir1"}] = sub1;
-        values[{name, L"SubDir2"}] = sub2;
-        values[{name, L"Description"}] = description;
+        auto readCount = [](void* context) { return Of(context).count; };
+        return ReadPlugInCatalog({this, readCount, ReadString, ReadVersion, Allocate, sizeLimit}, catalog);
     }
 };
 
-PlugInCatalog* const kUntouched = reinterpret_cast<PlugInCatalog*>(alignof(PlugInCatalog));
+// The six fields in their order, to compare an entry at once.
+std::wstring Fields(const PlugInEntry& e) {
+    return std::wstring(e.Name) + L"|" + e.SrcFile + L"|" + e.SubDir1 + L"|" + e.SubDir2 + L"|" + e.FileVersion +
+           L"|" + e.Description;
+}
 
 }  // namespace
 
 TEST(Catalog, BlockSizeIsTheCountWordPlusFixedEntries) {
     EXPECT_EQ(kHeader, 4u);
     EXPECT_EQ(sizeof(PlugInEntry), 640 * sizeof(wchar_t));
-    EXPECT_EQ(CatalogBlockSize(1, SIZE_MAX), kHeader + sizeof(PlugInEntry));
     EXPECT_EQ(CatalogBlockSize(3, SIZE_MAX), kHeader + 3 * sizeof(PlugInEntry));
     EXPECT_EQ(CatalogBlockSize(0, SIZE_MAX), 0u);
-    EXPECT_EQ(CatalogBlockSize(-1, SIZE_MAX), 0u);
-    EXPECT_EQ(CatalogBlockSize(LONG_MAX, SIZE_MAX), 0u);  // would wrap a 64-bit size
-}
-
-TEST(Catalog, CountBeyondThe32BitSizeLimitIsOutOfMemory) {
-    const uint64_t limit = 0xFFFFFFFFu;
-    const long largest = static_cast<long>((limit - kHeader) / sizeof(PlugInEntry));
-    EXPECT_EQ(CatalogBlockSize(largest, limit), kHeader + largest * sizeof(PlugInEntry));
-    EXPECT_EQ(CatalogBlockSize(largest + 1, limit), 0u);
-    if (sizeof(wchar_t) == 2) {  // the Windows entry size
-        EXPECT_EQ(largest + 1, 3355444);
+    EXPECT_EQ(CatalogBlockSize(kLargest32, 0xFFFFFFFFu), kHeader + kLargest32 * sizeof(PlugInEntry));
+    EXPECT_EQ(CatalogBlockSize(kLargest32 + 1, 0xFFFFFFFFu), 0u);
+    if (sizeof(wchar_t) == 2) {  // the entry size on Windows
+        EXPECT_EQ(kLargest32 + 1, 3355444);
     }
-
-    FakeCatalogFile file;
-    file.count = largest + 1;
-    PlugInCatalog* catalog = kUntouched;
-    EXPECT_EQ(file.Load(&catalog, limit), CatalogLoad::OutOfMemory);
-    EXPECT_TRUE(file.allocations.empty());
-    EXPECT_EQ(catalog, kUntouched);
 }
 
-TEST(Catalog, NoPositiveCountIsEmptyWithoutAllocating) {
-    for (long count : {0L, -1L, LONG_MIN}) {
-        SCOPED_TRACE(count);
+TEST(Catalog, NoPositiveCountIsEmptyAndAnUnallocatableOneIsOutOfMemory) {
+    struct Case { long count; uint64_t sizeLimit; CatalogLoad expect; size_t allocations; };
+    const Case cases[] = {
+        {0, SIZE_MAX, CatalogLoad::Empty, 0},           {-1, SIZE_MAX, CatalogLoad::Empty, 0},
+        {LONG_MIN, SIZE_MAX, CatalogLoad::Empty, 0},    {2, SIZE_MAX, CatalogLoad::OutOfMemory, 1},
+        {LONG_MAX, SIZE_MAX, CatalogLoad::OutOfMemory, 0},  // the size would wrap
+        {kLargest32 + 1, 0xFFFFFFFFu, CatalogLoad::OutOfMemory, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.count);
         FakeCatalogFile file;
-        file.count = count;
+        file.count = c.count;
+        file.allocationFails = true;
         PlugInCatalog* catalog = kUntouched;
-        EXPECT_EQ(file.Load(&catalog), CatalogLoad::Empty);
-        EXPECT_TRUE(file.allocations.empty());
-        EXPECT_TRUE(file.sectionsRead.empty());
+        EXPECT_EQ(file.Load(&catalog, c.sizeLimit), c.expect);
+        EXPECT_EQ(file.allocations.size(), c.allocations);
+        EXPECT_TRUE(file.reads.empty());
         EXPECT_EQ(catalog, kUntouched);
     }
 }
 
-TEST(Catalog, FailedAllocationIsOutOfMemory) {
+TEST(Catalog, EntriesFollowTheIndexKeysInOrderWithDefaultsForWhatIsMissing) {
     FakeCatalogFile file;
-    file.count = 2;
-    file.allocationFails = true;
-    PlugInCatalog* catalog = kUntouched;
-    EXPECT_EQ(file.Load(&catalog), CatalogLoad::OutOfMemory);
-    EXPECT_EQ(file.allocations, std::vector<uint64_t>{CatalogBlockSize(2, SIZE_MAX)});
-    EXPECT_EQ(catalog, kUntouched);
-}
-
-TEST(Catalog, EntriesFollowTheIndexKeysInOrder) {
-    FakeCatalogFile file;
-    file.count = 2;
-    file.values[{L"PlugInInfo", L"PlugIn1"}] = L"Sharpen";
-    file.values[{L"PlugInInfo", L"PlugIn2"}] = L"Blur";
-    file.Section(L"Sharpen", L"Sharpen.8bf", L"Filters", L"Effects", L"锐化滤镜");
-    file.Section(L"Blur", L"Blur.8bf", L"", L"", L"Blur");
+    file.count = 5;  // PlugIn3 names no section, PlugIn4 is empty, PlugIn5 is missing
+    file.values = {{L"PlugInInfo/PlugIn1", L"Sharpen"},  {L"PlugInInfo/PlugIn2", L"Blur"},
+                   {L"PlugInInfo/PlugIn3", L"Gone"},     {L"PlugInInfo/PlugIn4", L""},
+                   {L"Sharpen/Name", L"锐化"},            {L"Sharpen/SrcFile", L"Sharpen.8bf"},
+                   {L"Sharpen/SubDir1", L"Filters"},      {L"Sharpen/SubDir2", L"Effects"},
+                   {L"Sharpen/Description", L"锐化滤镜"}, {L"Blur/Name", L"Blur"}};
     file.versions[L"Sharpen.8bf"] = L"1.2.0.0";
-    file.versions[L"Blur.8bf"] = L"2.0";
-
     PlugInCatalog* catalog = nullptr;
     ASSERT_EQ(file.Load(&catalog), CatalogLoad::Loaded);
-    ASSERT_EQ(catalog->Count, 2);
-    const PlugInEntry* first = CatalogEntryAt(catalog, 0);
-    ASSERT_EQ(first, &catalog->Entries[0]);
-    EXPECT_EQ(std::wstring(first->Name), L"Sharpen");
-    EXPECT_EQ(std::wstring(first->SrcFile), L"Sharpen.8bf");
-    EXPECT_EQ(std::wstring(first->SubDir1), L"Filters");
-    EXPECT_EQ(std::wstring(first->SubDir2), L"Effects");
-    EXPECT_EQ(std::wstring(first->FileVersion), L"1.2.0.0");
-    EXPECT_EQ(std::wstring(first->Description), L"锐化滤镜");
-    EXPECT_EQ(std::wstring(CatalogEntryAt(catalog, 1)->Name), L"Blur");
-    EXPECT_EQ(std::wstring(CatalogEntryAt(catalog, 1)->FileVersion), L"2.0");
-    EXPECT_EQ(CatalogEntryAt(catalog, 2), nullptr);
-    EXPECT_EQ(CatalogEntryAt(catalog, -1), nullptr);
-    EXPECT_EQ(CatalogEntryAt(nullptr, 0), nullptr);
-}
-
-TEST(Catalog, MissingOrEmptyIndexKeyOrSectionGivesDefaults) {
-    FakeCatalogFile file;
-    file.count = 3;
-    file.values[{L"PlugInInfo", L"PlugIn1"}] = L"Gone";  // no such section
-    file.values[{L"PlugInInfo", L"PlugIn2"}] = L"";      // PlugIn3 is missing
-
-    PlugInCatalog* catalog = nullptr;
-    ASSERT_EQ(file.Load(&catalog), CatalogLoad::Loaded);
-    for (long i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        const PlugInEntry& entry = catalog->Entries[i];
-        EXPECT_EQ(std::wstring(entry.Name), L"[未知]");
-        EXPECT_EQ(std::wstring(entry.SrcFile), L"[未知]");
-        EXPECT_EQ(std::wstring(entry.SubDir1), L"");
-        EXPECT_EQ(std::wstring(entry.SubDir2), L"");
-        EXPECT_EQ(std::wstring(entry.FileVersion), L"[NO VERSION]");
-        EXPECT_EQ(std::wstring(entry.Description), L"[无]");
-    }
-    // The empty section name is never looked up.
-    for (const std::wstring& section : file.sectionsRead) EXPECT_NE(section, L"");
+    ASSERT_EQ(catalog->Count, 5);
+    EXPECT_EQ(file.allocations, std::vector<uint64_t>{CatalogBlockSize(5, SIZE_MAX)});
+    EXPECT_EQ(Fields(catalog->Entries[0]), L"锐化|Sharpen.8bf|Filters|Effects|1.2.0.0|锐化滤镜");
+    EXPECT_EQ(Fields(catalog->Entries[1]), L"Blur|[未知]|||[NO VERSION]|[无]");
+    for (long i = 2; i < 5; ++i) EXPECT_EQ(Fields(catalog->Entries[i]), L"[未知]|[未知]|||[NO VERSION]|[无]") << i;
+    auto emptySection = [](const std::wstring& read) { return read[0] == L'/'; };  // would look up "[]"
+    EXPECT_EQ(std::count_if(file.reads.begin(), file.reads.end(), emptySection), 0);
+    EXPECT_EQ(CatalogEntryAt(catalog, 4), &catalog->Entries[4]);
+    EXPECT_TRUE(!CatalogEntryAt(catalog, 5) && !CatalogEntryAt(catalog, -1) && !CatalogEntryAt(nullptr, 0));
 }
 
 TEST(Catalog, LongValuesAreCutToTheirFields) {
     // One entry, so a field size that is too large runs off the end of the block.
     FakeCatalogFile file;
     file.count = 1;
-    const std::wstring section(130, L's');
-    file.values[{L"PlugInInfo", L"PlugIn1"}] = section;
-    file.Section(section.substr(0, 127), L"Long.8bf", std::wstring(70, L'a'), std::wstring(70, L'b'),
-                 std::wstring(300, L'd'));
-    file.values[{section.substr(0, 127), L"Name"}] = std::wstring(100, L'n');
+    const std::wstring section(130, L's'), cut = section.substr(0, 127) + L"/";  // a section name holds 127
+    file.values = {{L"PlugInInfo/PlugIn1", section},        {cut + L"Name", std::wstring(100, L'n')},
+                   {cut + L"SrcFile", L"Long.8bf"},           {cut + L"SubDir2", std::wstring(70, L'b')},
+                   {cut + L"Description", std::wstring(300, L'd')}};
     file.versions[L"Long.8bf"] = std::wstring(200, L'7');
-
     PlugInCatalog* catalog = nullptr;
     ASSERT_EQ(file.Load(&catalog), CatalogLoad::Loaded);
-    const PlugInEntry& entry = catalog->Entries[0];
-    EXPECT_EQ(std::wstring(entry.Name), std::wstring(63, L'n'));
-    EXPECT_EQ(std::wstring(entry.SrcFile), L"Long.8bf");
-    EXPECT_EQ(std::wstring(entry.SubDir1), std::wstring(63, L'a'));
-    EXPECT_EQ(std::wstring(entry.SubDir2), std::wstring(63, L'b'));
-    EXPECT_EQ(std::wstring(entry.FileVersion), std::wstring(127, L'7'));
-    EXPECT_EQ(std::wstring(entry.Description), std::wstring(255, L'd'));
-    ASSERT_EQ(file.versionReads.size(), 1u);
-    EXPECT_EQ(file.versionReads[0].first, L"Long.8bf");
-    EXPECT_EQ(file.versionReads[0].second, 128u);
+    EXPECT_EQ(Fields(catalog->Entries[0]), std::wstring(63, L'n') + L"|Long.8bf||" + std::wstring(63, L'b') + L"|" +
+                                               std::wstring(127, L'7') + L"|" + std::wstring(255, L'd'));
+    EXPECT_EQ(file.reads.back(), L"Long.8bf:128");
 }
 
 TEST(Catalog, VersionSubBlockNameUsesFourLowerCaseHexDigitsEach) {
-    struct Case {
-        unsigned language, codePage;
-        const wchar_t* expect;
-    } const cases[] = {
-        {0x0804, 0x04b0, L"\\StringFileInfo\\080404b0\\FileVersion"},
-        {0x0409, 0x04E4, L"\\StringFileInfo\\040904e4\\FileVersion"},
-        {0x10409, 0xFFFF04b0, L"\\StringFileInfo\\040904b0\\FileVersion"},  // 16 bits each
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(c.expect)));
-        wchar_t out[64];
-        VersionSubBlockName(c.language, c.codePage, out, 64);
-        EXPECT_EQ(std::wstring(out), c.expect);
-    }
+    wchar_t out[64];
+    VersionSubBlockName(0x0804, 0x04b0, out, 64);
+    EXPECT_EQ(std::wstring(out), L"\\StringFileInfo\\080404b0\\FileVersion");
+    VersionSubBlockName(0x10409, 0xFFFF04E4, out, 64);  // 16 bits each
+    EXPECT_EQ(std::wstring(out), L"\\StringFileInfo\\040904e4\\FileVersion");
 }

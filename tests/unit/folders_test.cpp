@@ -10,86 +10,43 @@
 TEST(PlugInFolders, CandidatesJoinTheInstallFolderWithOneBackslash) {
     EXPECT_EQ(std::wstring(kPlugInFolderNames[0]), L"增效工具");  // preferred first
     EXPECT_EQ(std::wstring(kPlugInFolderNames[1]), L"Plug-Ins");
-    for (const wchar_t* install : {L"C:\\PS", L"C:\\PS\\"}) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(install)));
-        wchar_t out[kPathSize];
-        ASSERT_TRUE(ComposePlugInFolderCandidate(install, kPlugInFolderNames[0], out, kPathSize));
-        EXPECT_EQ(std::wstring(out), L"C:\\PS\\增效工具");
-        ASSERT_TRUE(ComposePlugInFolderCandidate(install, L"Plug-Ins", out, kPathSize));
-        EXPECT_EQ(std::wstring(out), L"C:\\PS\\Plug-Ins");
-    }
-}
-
-TEST(PlugInFolders, CandidateThatWouldNotFitIsRefused) {
-    // 250 + backslash + 8 = 259 characters: the most a 260 buffer holds.
     std::vector<wchar_t> out(kPathSize);
+    for (const wchar_t* install : {L"C:\\PS", L"C:\\PS\\"}) {
+        ASSERT_TRUE(ComposePlugInFolderCandidate(install, L"增效工具", out.data(), kPathSize));
+        EXPECT_EQ(std::wstring(out.data()), L"C:\\PS\\增效工具") << "from " << testing::PrintToString(install);
+    }
+    // 250 + a backslash + 8 is the most that a path buffer holds.
     EXPECT_TRUE(ComposePlugInFolderCandidate(std::wstring(250, L'x').c_str(), L"Plug-Ins", out.data(), kPathSize));
-    EXPECT_EQ(WideLength(out.data()), 259u);
     EXPECT_FALSE(ComposePlugInFolderCandidate(std::wstring(251, L'x').c_str(), L"Plug-Ins", out.data(), kPathSize));
     EXPECT_FALSE(ComposePlugInFolderCandidate(std::wstring(259, L'x').c_str(), L"Plug-Ins", out.data(), kPathSize));
 }
 
 TEST(SubFolderList, ListingPatternEndsInTwoBackslashesAndAStar) {
-    struct Case {
-        std::wstring folder;
-        bool ok;
-    } const cases[] = {
-        {L"C:\\PS\\Plug-Ins", true},
-        {L"C:\\PS\\Plug-Ins\\", true},
-        {std::wstring(256, L'x'), true},   // folder 257, pattern 259
-        {std::wstring(257, L'x'), false},  // pattern would need 260
-        {std::wstring(259, L'x'), false},  // not even the backslash fits
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.folder.size());
-        std::vector<wchar_t> folder(kPathSize), pattern(kPathSize);
-        WideCopy(folder.data(), kPathSize, c.folder.c_str());
-        EXPECT_EQ(ComposeListingPattern(folder.data(), kPathSize, pattern.data(), kPathSize), c.ok);
-        if (!c.ok) continue;
-        std::wstring withSlash = c.folder.back() == L'\\' ? c.folder : c.folder + L"\\";
-        EXPECT_EQ(std::wstring(folder.data()), withSlash);
-        EXPECT_EQ(std::wstring(pattern.data()), withSlash + L"\\*");
+    std::vector<wchar_t> folder(kPathSize), pattern(kPathSize);
+    for (const wchar_t* text : {L"C:\\PS\\Plug-Ins", L"C:\\PS\\Plug-Ins\\"}) {
+        WideCopy(folder.data(), kPathSize, text);
+        ASSERT_TRUE(ComposeListingPattern(folder.data(), kPathSize, pattern.data(), kPathSize));
+        EXPECT_EQ(std::wstring(folder.data()), L"C:\\PS\\Plug-Ins\\");
+        EXPECT_EQ(std::wstring(pattern.data()), L"C:\\PS\\Plug-Ins\\\\*");
+    }
+    // 256 characters: folder 257, pattern 259; 257 needs 260; at 259 not even the backslash fits.
+    for (size_t length : {256, 257, 259}) {
+        WideCopy(folder.data(), kPathSize, std::wstring(length, L'x').c_str());
+        EXPECT_EQ(ComposeListingPattern(folder.data(), kPathSize, pattern.data(), kPathSize), length == 256) << length;
     }
 }
 
 TEST(SubFolderList, OnlyDirectoriesOtherThanDotAndDotDotAreListed) {
-    const uint32_t dir = 0x10, hidden = 0x02, system = 0x04, archive = 0x20;
-    EXPECT_TRUE(IsListedSubFolder(dir, L"Filters"));
-    EXPECT_TRUE(IsListedSubFolder(dir | hidden | system, L"Filters"));
-    EXPECT_TRUE(IsListedSubFolder(dir, L"..."));
-    EXPECT_TRUE(IsListedSubFolder(dir, L".hidden"));
-    EXPECT_FALSE(IsListedSubFolder(archive, L"Filters.8bf"));
-    EXPECT_FALSE(IsListedSubFolder(dir, L"."));
-    EXPECT_FALSE(IsListedSubFolder(dir, L".."));
-}
-
-TEST(SubFolderList, RebuildPicksTheFirstWholeNameMatchOrItemZero) {
-    struct Case {
-        const char* name;
-        std::vector<const wchar_t*> listed;
-        const wchar_t *preferred1, *preferred2;
-        int expect;
-    } const cases[] = {
-        {"ASCII case folded", {L"Effects", L"Filters", L"Import-Export"}, L"filters", L"", 1},
-        {"second name listed earlier wins", {L"Effects", L"Filters"}, L"Filters", L"Effects", 0},
-        {"prefix is not enough", {L"Effects", L"Filters"}, L"Filter", L"", 0},
-        {"later match keeps the first", {L"Effects", L"filters", L"FILTERS"}, L"Filters", L"", 1},
-        {"non-ASCII case not folded", {L"Effects", L"ÄRGER"}, L"ärger", L"", 0},
-        {"non-ASCII exact", {L"Effects", L"增效"}, L"", L"增效", 1},
-        {"no names given", {L"Effects", L"Filters"}, nullptr, nullptr, 0},
-        {"empty list", {}, L"Filters", L"Effects", 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        SubFolderPick pick;
-        for (const wchar_t* name : c.listed) AddListedSubFolder(&pick, name, c.preferred1, c.preferred2);
-        EXPECT_EQ(PickedSubFolder(pick), c.expect);
-    }
+    struct Case { uint32_t attributes; const wchar_t* name; bool listed; };  // 0x10 directory, 0x06 hidden system
+    const Case cases[] = {{0x16, L"Filters", true}, {0x10, L"...", true}, {0x10, L".x", true},
+                          {0x20, L"Filters.8bf", false}, {0x10, L".", false}, {0x10, L"..", false}};
+    for (const Case& c : cases)
+        EXPECT_EQ(IsListedSubFolder(c.attributes, c.name), c.listed) << testing::PrintToString(c.name);
 }
 
 namespace {
 
-// A combo box's case-insensitive prefix search, recording the items it is asked about.
+// A combo box's case-insensitive prefix search that records the items it is asked about.
 struct FakeList {
     std::vector<std::wstring> items;
     std::vector<int> probed;
@@ -103,42 +60,46 @@ struct FakeList {
         return true;
     }
     int Find(const wchar_t* preferred1, const wchar_t* preferred2) {
-        return FindPreferredSubFolderItem(static_cast<int>(items.size()), {this, StartsWith}, preferred1,
-                                          preferred2);
+        return FindPreferredSubFolderItem(static_cast<int>(items.size()), {this, StartsWith}, preferred1, preferred2);
     }
 };
 
 }  // namespace
 
-TEST(SubFolderList, CatalogChangeFindsAPrefixFromItemOneRoundToItemZero) {
-    struct Case {
-        const char* name;
-        std::vector<std::wstring> items;
-        const wchar_t *preferred1, *preferred2;
-        int expect;
-    } const cases[] = {
-        {"prefix", {L"Effects", L"Filters", L"Import-Export"}, L"filter", L"", 1},
-        {"first name first", {L"Effects", L"Filters"}, L"Filters", L"Effects", 1},
-        {"second name when first missing", {L"Effects", L"Filters"}, L"Blur", L"Effects", 0},
-        {"search starts at item 1", {L"Filters", L"Filters Old"}, L"Filters", L"", 1},
-        {"single item", {L"Effects"}, L"eff", nullptr, 0},
-        {"empty names match nothing", {L"Effects", L"Filters"}, L"", L"", -1},
-        {"absent first name", {L"Effects", L"Filters", L"Import"}, nullptr, L"imp", 2},
-        {"nothing found", {L"Effects", L"Filters"}, L"Blur", L"Sharpen", -1},
-        {"empty list", {}, L"Filters", L"Effects", -1},
+// A rebuild picks the first listed whole-name match of either name, else item 0; a catalog change
+// picks what the first name, else the second, begins, searching from item 1 round to item 0, else -1.
+TEST(SubFolderList, RebuildMatchesWholeNamesCatalogChangeMatchesPrefixes) {
+    struct Case { const char* name; std::vector<std::wstring> items; const wchar_t *first, *second;
+                  int rebuild, change; };
+    const Case cases[] = {
+        {"case folded", {L"Effects", L"Filters", L"Import-Export"}, L"filters", L"", 1, 1},
+        {"earlier listed or first name", {L"Effects", L"Filters"}, L"Filters", L"Effects", 0, 1},
+        {"prefix", {L"Effects", L"Filters"}, L"Filter", L"", 0, 1},
+        {"second name", {L"Filters", L"Effects", L"Import"}, L"Blur", L"effects", 1, 1},
+        {"repeated name", {L"Filters", L"filters"}, L"FILTERS", L"", 0, 1},
+        {"only item", {L"Effects"}, L"Eff", L"effects", 0, 0},
+        {"empty names", {L"Effects", L"Filters"}, L"", L"", 0, -1},
+        {"absent names", {L"Effects", L"Filters"}, nullptr, nullptr, 0, -1},
+        {"no match", {L"Effects", L"Filters"}, L"Blur", L"Sharpen", 0, -1},
+        {"empty list", {}, L"Filters", L"Effects", 0, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        SubFolderPick pick;
+        for (const std::wstring& item : c.items) AddListedSubFolder(&pick, item.c_str(), c.first, c.second);
+        EXPECT_EQ(PickedSubFolder(pick), c.rebuild);
         FakeList list{c.items, {}};
-        EXPECT_EQ(list.Find(c.preferred1, c.preferred2), c.expect);
+        EXPECT_EQ(list.Find(c.first, c.second), c.change);
     }
+    SubFolderPick pick;  // a rebuild folds ASCII letters only
+    for (const wchar_t* item : {L"Effects", L"ÄRGER", L"增效"}) AddListedSubFolder(&pick, item, L"ärger", L"增效");
+    EXPECT_EQ(PickedSubFolder(pick), 2);
 }
 
 TEST(SubFolderList, CatalogChangeSearchOrder) {
     FakeList list{{L"A", L"B", L"C"}, {}};
     EXPECT_EQ(list.Find(L"X", L"Y"), -1);
     EXPECT_EQ(list.probed, (std::vector<int>{1, 2, 0, 1, 2, 0}));
-
     list.probed.clear();
     EXPECT_EQ(list.Find(L"", L"Y"), -1);  // the empty name is never searched
     EXPECT_EQ(list.probed, (std::vector<int>{1, 2, 0}));

@@ -3,11 +3,9 @@
 #include "app/placement_logic.h"
 
 TEST(Placement, DialogPosition) {
-    struct Case {
-        const char* name;
-        PlacementInput in;  // left, top, right, bottom, width, height, s, system menu, screen
-        int x, y;
-    } const cases[] = {
+    // in: left, top, right, bottom, width, height, caption-button width, system menu, screen width and height
+    struct Case { const char* name; PlacementInput in; int x, y; };
+    const Case cases[] = {
         {"desktop 1024x768", {0, 0, 1024, 768, 600, 250, 18, true, 1024, 768}, 194, 172},
         {"no system menu: s - s/3, truncated", {0, 0, 1024, 768, 600, 250, 20, false, 1024, 768}, 198, 172},
         {"parent area, odd halves and thirds", {100, 50, 701, 452, 300, 200, 18, true, 1024, 768}, 232, 117},
