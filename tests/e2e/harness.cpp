@@ -101,14 +101,6 @@ std::wstring ClassifyIcon(HWND box) {
     return best;
 }
 
-std::wstring ToWindowsPath(const std::wstring& path) {
-    if (path.empty() || path[0] != L'/') return path;
-    std::wstring result = L"Z:" + path;
-    for (wchar_t& c : result)
-        if (c == L'/') c = L'\\';
-    return result;
-}
-
 }  // namespace
 
 std::string Utf8(const std::wstring& text) {
@@ -155,6 +147,15 @@ int Summary() {
 }
 
 std::wstring g_inputs;
+
+std::wstring ToWindowsPath(const std::wstring& path) {
+    if (path.empty() || path[0] != L'/') return path;
+    std::wstring result = L"Z:" + path;
+    for (wchar_t& c : result)
+        if (c == L'/') c = L'\\';
+    return result;
+}
+
 
 std::wstring Input(const wchar_t* name) { return ToWindowsPath(g_inputs) + L"\\" + name; }
 

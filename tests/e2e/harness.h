@@ -30,6 +30,7 @@ int Summary();
 
 // ---- files -----------------------------------------------------------------
 extern std::wstring g_inputs;  // the folder of built programs and plug-ins
+std::wstring ToWindowsPath(const std::wstring& path);  // a Unix path as Wine's Z: path
 std::wstring Input(const wchar_t* name);
 
 // A fresh folder under the temporary folder, removed with its contents.

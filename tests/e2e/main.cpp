@@ -21,7 +21,7 @@ int wmain(int argc, wchar_t** argv) {
         DestroyWindow(window);
         return 0;
     }
-    if (argc >= 4 && !wcscmp(argv[1], L"screenshot")) return TakeScreenshot(argv[2], argv[3]);
+    if (argc >= 4 && !wcscmp(argv[1], L"screenshot")) return TakeScreenshot(ToWindowsPath(argv[2]), ToWindowsPath(argv[3]));
     if (argc < 3) {
         fprintf(stderr, "usage: e2e_driver GROUP INPUTS\n");
         return 2;

@@ -68,7 +68,8 @@ std::wstring Fields(const PlugInEntry& e) {
 TEST(Catalog, BlockSizeIsTheCountWordPlusFixedEntries) {
     EXPECT_EQ(kHeader, 4u);
     EXPECT_EQ(sizeof(PlugInEntry), 640 * sizeof(wchar_t));
-    EXPECT_EQ(CatalogBlockSize(3, SIZE_MAX), kHeader + 3 * sizeof(PlugInEntry));
+    EXPECT_EQ(CatalogBlockSize(3, kHeader + 3 * sizeof(PlugInEntry)), kHeader + 3 * sizeof(PlugInEntry));
+    EXPECT_EQ(CatalogBlockSize(3, kHeader + 3 * sizeof(PlugInEntry) - 1), 0u);  // the count word counts too
     EXPECT_EQ(CatalogBlockSize(0, SIZE_MAX), 0u);
     EXPECT_EQ(CatalogBlockSize(kLargest32, 0xFFFFFFFFu), kHeader + kLargest32 * sizeof(PlugInEntry));
     EXPECT_EQ(CatalogBlockSize(kLargest32 + 1, 0xFFFFFFFFu), 0u);

@@ -7,7 +7,7 @@
 #include "common/wide_text.h"
 #include "install/install_logic.h"
 
-// An empty expectation means the path is refused. Buffers are sized exactly for AddressSanitizer.
+// In the tables below an empty expectation means the path is refused.
 TEST(Install, DestinationJoinsFolderSubFolderAndFile) {
     const std::wstring deep(240, L'p');  // deep + "\Filters" + "\Foo.8bf" is 256 characters
     struct Case { std::wstring folder; const wchar_t *subFolder, *srcFile; size_t size; std::wstring expect; };

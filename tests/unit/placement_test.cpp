@@ -14,6 +14,8 @@ TEST(Placement, DialogPosition) {
         {"right edge off screen", {800, 0, 1400, 768, 400, 250, 18, true, 1024, 768}, 624, 172},
         {"bottom edge off screen", {0, 600, 1024, 1000, 600, 300, 18, true, 1024, 768}, 194, 468},
         {"taller than the screen", {0, 100, 1024, 768, 600, 800, 18, true, 1024, 768}, 194, 0},
+        {"bottom edge exactly at the screen's stays", {0, -32, 1024, 768, 600, 800, 18, true, 1024, 768}, 194, -32},
+        {"taller than the parent", {0, 100, 1024, 300, 600, 300, 18, true, 1024, 768}, 194, 100},
         {"left of the screen is kept", {-500, -400, -100, -100, 200, 100, 18, true, 1024, 768}, -418, -334},
     };
     for (const Case& c : cases) {
