@@ -11,16 +11,15 @@ namespace {
 
 constexpr DWORD kVersionKeyNameSize = 32;
 
-// Reads "ApplicationPath" whole or not at all: the value need not be
-// terminated, so the buffer has room for one more character.
-bool ReadApplicationPath(HKEY version, wchar_t* out) {
-    wchar_t value[kPathSize + 1];
+// The value need not be terminated, so the buffer has room for one more
+// character than the read may fill, and is terminated at the length read.
+bool ReadApplicationPath(HKEY version, wchar_t (&value)[kPathSize + 1]) {
     DWORD bytes = kPathSize * sizeof(wchar_t);
     if (RegQueryValueExW(version, kApplicationPathValue, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
                          &bytes) != ERROR_SUCCESS)
         return false;
     value[bytes / sizeof(wchar_t)] = 0;
-    return WideCopy(out, kPathSize, value);
+    return true;
 }
 
 bool AddPlugInFolderOf(HWND list, const wchar_t* installPath) {
@@ -61,7 +60,7 @@ bool FindPlugInFolders(HWND dialog) {
             break;
         HKEY version;
         if (RegOpenKeyExW(root, name, 0, KEY_READ, &version) != ERROR_SUCCESS) break;
-        wchar_t installPath[kPathSize];
+        wchar_t installPath[kPathSize + 1];
         bool readable = ReadApplicationPath(version, installPath);
         RegCloseKey(version);
         if (!readable) break;

@@ -45,7 +45,7 @@ TEST(WideText, FormatTextFillsArgumentsInOrderAndCutsToFit) {
         {"hex padded, lower case", L"%04x%04x", {0x804L, 0x4B0L}, 64, true, L"080404b0"},
         {"hex of -1 as 32 bits", L"%04x", {-1L}, 64, true, L"ffffffff"},
         {"percent and unknown", L"100%% %d 5%", {}, 64, true, L"100% %d 5%"},
-        {"wrong kind and missing", L"[%s][%ld][%s]", {L"a", L"b"}, 64, true, L"[a][][]"},
+        {"wrong kind and missing", L"[%s][%ld][%s][%ld]", {L"a", L"b", 5L}, 64, true, L"[a][][][]"},
         {"fits exactly", L"%s", {L"abcdef"}, 7, true, L"abcdef"},
         {"number cut", L"n=%ld", {12345L}, 6, false, L"n=123"},
     };
