@@ -103,7 +103,7 @@ void ListSubFolders(HWND dialog, const wchar_t* preferred1, const wchar_t* prefe
     FindClose(listing);
     SendMessageW(subBox, CB_SETCURSEL, PickedSubFolder(pick), 0);
     SendMessageW(subBox, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(subBox, nullptr, TRUE);
+    RedrawWindow(subBox, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void SelectPreferredSubFolder(HWND dialog, const PlugInEntry* entry) {
