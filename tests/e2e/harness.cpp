@@ -359,11 +359,13 @@ MessageBoxInfo SetupRun::WaitBox(int timeoutMs) {
     box.window = window;
     box.caption = WindowText(window);
     box.text = WindowText(GetDlgItem(window, 0xFFFF));
+    // Wine answers DM_GETDEFID with IDOK for any box; the button's style tells.
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (ClassName(child) == L"Button" && IsWindowVisible(child)) box.buttons.push_back(GetDlgCtrlID(child));
-    DWORD_PTR defId = 0;
-    SendMessageTimeoutW(window, DM_GETDEFID, 0, 0, SMTO_BLOCK, 5000, &defId);
-    if (HIWORD(defId) == DC_HASDEFID) box.defaultButton = LOWORD(defId);
+        if (ClassName(child) == L"Button" && IsWindowVisible(child)) {
+            box.buttons.push_back(GetDlgCtrlID(child));
+            if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                box.defaultButton = GetDlgCtrlID(child);
+        }
     box.icon = ClassifyIcon(window);
     return box;
 }

@@ -44,13 +44,6 @@ void ExpectFailure(SetupRun& run, DWORD code) {
     run.Answer(box, IDOK);
 }
 
-// Wine answers DM_GETDEFID with IDOK for any box; the button's style tells.
-int DefaultPushButton(HWND box) {
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return GetDlgCtrlID(child);
-    return 0;
-}
-
 void AnswerOverwrite(SetupRun& run, const std::wstring& installed, const std::wstring& newVersion, int answer) {
     MessageBoxInfo box = run.WaitBox();
     CHECK_TEXT(box.caption, L"安装 Photoshop 插件");
@@ -59,7 +52,7 @@ void AnswerOverwrite(SetupRun& run, const std::wstring& installed, const std::ws
                              L"\r\n\r\n选择[ 是( YES ) ]将覆盖安装，选择[ 否( NO ) ]将取消安装。\r\n您是否要继续安装？");
     CHECK_TEXT(box.icon, L"question");
     CHECK((box.buttons == std::vector<int>{IDYES, IDNO}));
-    CHECK_INT(DefaultPushButton(box.window), IDYES);
+    CHECK_INT(box.defaultButton, IDYES);
     run.Answer(box, answer);
 }
 

@@ -9,13 +9,6 @@ const wchar_t kClass[] = L"CorvaneTest.Document";
 
 std::wstring Record(const std::wstring& folder) { return folder + L"\\launch-record.txt"; }
 
-// Wine answers DM_GETDEFID with IDOK for any box; the button's style tells.
-int DefaultPushButton(HWND box) {
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return GetDlgCtrlID(child);
-    return 0;
-}
-
 // Asks to start Photoshop and answers the question after checking it.
 void Launch(SetupRun& run, const std::wstring& folderText, int answer = IDOK) {
     run.SetEditText(IDC_PLUGIN_DIR, folderText);
@@ -25,7 +18,7 @@ void Launch(SetupRun& run, const std::wstring& folderText, int answer = IDOK) {
     CHECK_TEXT(box.text, L"要现在启动 Photoshop 吗？");
     CHECK_TEXT(box.icon, L"question");
     CHECK((box.buttons == std::vector<int>{IDOK, IDCANCEL}));
-    CHECK_INT(DefaultPushButton(box.window), IDOK);
+    CHECK_INT(box.defaultButton, IDOK);
     run.Answer(box, answer);
 }
 
@@ -109,7 +102,8 @@ void BesideThePlugInFolder() {
     CHECK_INT(run.WaitExit(), 2);
 }
 
-// REG_SZ data stored without its terminating zero, as some writers leave it.
+// REG_SZ data stored without its terminating zero, as some writers leave it:
+// it must be read whole, not short of its last character.
 void SetUnterminated(const std::wstring& key, const std::wstring& value) {
     HKEY k;
     if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr)) return;
