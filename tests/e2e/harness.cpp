@@ -416,8 +416,11 @@ void SetupRun::Type(int id, const std::wstring& text) {
     for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
 }
 
+// WM_SETTEXT raises no CBN_EDITCHANGE, so the change is announced as the box
+// announces a user's paste.
 void SetupRun::SetEditText(int id, const std::wstring& text) {
     SendMessageW(EditOf(Item(id)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(Dialog(), WM_COMMAND, MAKEWPARAM(id, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(Item(id)));
 }
 
 void SetupRun::Click(int id) { PostMessageW(Item(id), BM_CLICK, 0, 0); }
