@@ -267,8 +267,6 @@ void ClearRegistry() {
 
 const wchar_t kNoteText[] = L"SHAutoComplete：插件路径下拉框将不能提供自动完成功能，不过这无关紧要。";
 
-void Sleep20() { Sleep(20); }
-
 SetupRun::SetupRun(const std::wstring& exe, bool expectNote) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);

@@ -111,4 +111,3 @@ private:
 
 // Expected texts
 extern const wchar_t kNoteText[];
-void Sleep20();
