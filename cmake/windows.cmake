@@ -12,7 +12,7 @@ endif()
 configure_file(res/setup.manifest.in ${CMAKE_BINARY_DIR}/setup.manifest @ONLY)
 
 # Small and self-contained: no exceptions, no RTTI, everything static.
-set(small_code -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+set(small_code -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
 set(small_link -static -s -Wl,--gc-sections)
 target_compile_options(corvane_logic PRIVATE ${small_code})
 
