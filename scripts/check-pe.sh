@@ -17,6 +17,6 @@ for dll in $(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | 
     echo "imports $dll"
 done
 size=$(stat -c %s "$exe")
-echo "$exe: $machine GUI, $size bytes"
+echo "$exe: $size bytes"
 [ $fail -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 exit $fail
