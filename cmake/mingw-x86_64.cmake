@@ -1,4 +1,3 @@
-# The 64-bit program; its test programs run under Wine.
+# The 64-bit program, built beside the shipped one from the same source.
 set(MINGW_ARCH x86_64)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)

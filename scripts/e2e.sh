@@ -1,22 +1,36 @@
 #!/bin/sh
 # Runs end-to-end groups quickly during development, without the full suite:
-#   scripts/e2e.sh dialog install ...
-# CORVANE_BUILD (default build/x86_64) and CORVANE_TEST_PREFIX (default
-# build/dev-prefix, kept between runs) let several runs go side by side.
+#   scripts/e2e.sh install                 one group on both builds
+#   scripts/e2e.sh install.i686 dialog.x86_64   one group on one build
+# Groups: dialog catalog folders install launch decorations. The prefix
+# (CORVANE_TEST_PREFIX, default build/dev-prefix) is kept between runs.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-build=${CORVANE_BUILD:-build/x86_64}
+[ $# -gt 0 ] || { sed -n '2,6p' "$0"; exit 2; }
 prefix=${CORVANE_TEST_PREFIX:-$root/build/dev-prefix}
-[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
+runs=""
+for name in "$@"; do
+    case $name in
+        *.i686|*.x86_64) runs="$runs $name" ;;
+        *) runs="$runs $name.i686 $name.x86_64" ;;
+    esac
+done
+for arch in i686 x86_64; do
+    case $runs in *".$arch"*) ;; *) continue ;; esac
+    build=build/$arch
+    [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" -j"$(nproc)" >/dev/null
+done
 . scripts/wine-env.sh
 CORVANE_XVFB=1 wine_start "$prefix"
 trap wine_stop EXIT INT TERM
-"$WINE" "$build/tests/e2e_driver.exe" warmup >/dev/null 2>&1
+"$WINE" build/x86_64/tests/e2e_driver.exe warmup >/dev/null 2>&1 || "$WINE32" build/i686/tests/e2e_driver.exe warmup >/dev/null 2>&1
 status=0
-for group in "$@"; do
-    "$WINE" "$build/tests/e2e_driver.exe" "$group" "$root/$build/e2e-inputs" >"$build/e2e-$group.log" 2>&1 || status=1
+for run in $runs; do
+    group=${run%.*} arch=${run##*.} build=build/${run##*.}
+    echo "== $run"
+    "$(wine_for "$arch")" "$build/tests/e2e_driver.exe" "$group" "$root/$build/e2e-inputs" >"$build/e2e-$group.log" 2>&1 || status=1
     cat "$build/e2e-$group.log"
 done
 exit $status

@@ -1,18 +1,27 @@
 #!/bin/sh
 # Lays out the ready-to-ship folders and their zips, one per architecture:
-#   dist/CorvaneSetup-x86/   the 32-bit program (the one to ship by default)
-#   dist/CorvaneSetup-x64/   the 64-bit program, for 64-bit-only editors
-# Each holds CorvaneSetup.exe, Corvane.ini and the plug-in files.
+#   dist/CorvaneSetup-x86/   the 32-bit program (the one to ship)
+#   dist/CorvaneSetup-x64/   the 64-bit program
+# Each holds CorvaneSetup.exe, Corvane.ini and the plug-in files. Only a
+# program that scripts/test.sh has just passed is packaged: when the build
+# differs from the tested one, the tests run first.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-sh scripts/setup-deps.sh
+tested() {
+    for arch in i686 x86_64; do
+        [ -f "build/$arch/tested.sha256" ] && sha256sum --status -c "build/$arch/tested.sha256" || return 1
+    done
+}
+if ! tested; then
+    echo "The builds differ from the last tested ones: running scripts/test.sh first."
+    sh scripts/test.sh
+    tested || { echo "package: the tests did not pass; nothing packaged" >&2; exit 1; }
+fi
 rm -rf dist
 mkdir -p dist
 for pair in i686:x86 x86_64:x64; do
     arch=${pair%%:*} name=CorvaneSetup-${pair#*:}
-    cmake -S . -B "build/$arch" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "build/$arch" --target demo -j"$(nproc)" >/dev/null
     cp -r "build/$arch/demo" "dist/$name"
     (cd dist && zip -qr "$name.zip" "$name")
     echo "dist/$name.zip:"

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Builds all three builds and runs every test: the native unit tests, the
-# 32-bit program's image check, and the 64-bit program end to end under Wine.
+# Builds all three builds and runs every test: the native unit tests, and on
+# both Windows builds the image check and every end-to-end group under Wine.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -24,6 +24,18 @@ trap wine_stop EXIT INT TERM
 status=0
 for build in native i686 x86_64; do
     echo "== $build"
-    (cd "build/$build" && ctest --output-on-failure) || status=1
+    rm -f "build/$build/tested.sha256"
+    skip=""
+    if [ "$build" = i686 ] && ! kernel_runs_32bit; then
+        echo "SKIPPED: this kernel cannot run 32-bit programs; the i686 end-to-end groups did not run"
+        skip="-LE e2e"
+    fi
+    # shellcheck disable=SC2086
+    if (cd "build/$build" && ctest --output-on-failure $skip); then
+        # What package.sh may ship: the very program these tests passed.
+        [ "$build" = native ] || [ -n "$skip" ] || sha256sum "build/$build/CorvaneSetup.exe" >"build/$build/tested.sha256"
+    else
+        status=1
+    fi
 done
 exit $status

@@ -1,8 +1,10 @@
-# Sourced: a display and a Wine prefix for running the program.
+# Sourced: a display and a Wine prefix for running the program. $WINE runs
+# 64-bit programs, $WINE32 32-bit ones, in the same prefix.
 #   wine_start PREFIX   starts Xvfb when there is no display, makes the prefix
 #                       when it is new, and keeps a wineserver running
 #   wine_stop           stops what wine_start started
 WINE=/usr/lib/wine/wine64
+WINE32=/usr/lib/wine/wine
 WINESERVER=/usr/lib/wine/wineserver64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -44,4 +46,16 @@ wine_stop() {
         wait "$_started_xvfb" 2>/dev/null || true
         _started_xvfb=""
     fi
+}
+
+# The Wine loader for a build: wine_for i686|x86_64
+wine_for() {
+    if [ "$1" = i686 ]; then echo "$WINE32"; else echo "$WINE"; fi
+}
+
+# Whether this kernel runs 32-bit programs at all: Wine's 32-bit loader is
+# itself an i386 program, so the kernel refuses it where it cannot.
+kernel_runs_32bit() {
+    "$WINE32" --version >/dev/null 2>&1
+    [ $? -ne 126 ]
 }

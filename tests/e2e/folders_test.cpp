@@ -43,8 +43,8 @@ std::vector<std::wstring> Listing(const std::wstring& folder) {
     return names;
 }
 
-// The version keys as the registry enumerates them. The x86_64 program reads
-// the 64-bit view, the same one this 64-bit driver writes through the harness.
+// The version keys as the registry enumerates them, in the view that this
+// driver writes and the program of the same bitness reads.
 std::vector<std::wstring> VersionKeys() {
     std::vector<std::wstring> names;
     HKEY root;

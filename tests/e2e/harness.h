@@ -55,7 +55,7 @@ void CopyInput(const wchar_t* name, const std::wstring& to);
 void LayOutProgram(const TempDir& dir, const std::wstring& catalog, const std::vector<std::wstring>& plugins = {});
 void RemoveTree(const std::wstring& path);
 
-// ---- registry (the 64-bit view, which the x86_64 build reads) ---------------
+// ---- registry (the driver's own view, which a program of its bitness reads) ---
 struct PhotoshopVersion {
     std::wstring key;
     std::wstring applicationPath;
