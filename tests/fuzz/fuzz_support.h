@@ -29,10 +29,11 @@ class FuzzInput {
         for (int i = 0; i < count; ++i) value |= uint64_t{Byte()} << (8 * i);
         return value;
     }
-    // Mostly small, so sizes around the texts' lengths come up often.
+    // Mostly small, so sizes around the texts' lengths come up often, and
+    // below 1024, so buffers stay cheap.
     size_t Size() {
         uint8_t b = Byte();
-        return b < 0xF0 ? b : Bytes(2);
+        return b < 0xF0 ? b : Bytes(2) % 1024;
     }
     // Small, at an edge of int or long, or anything.
     int64_t Number() {
