@@ -48,7 +48,7 @@ void CopyAndCount(FuzzInput& in) {
     bool ok = how == 0xFF   ? WideCopy(out.data(), size, text.c_str())
               : how == 0xFE ? WideCopyCount(out.data(), size, nullptr, 5)
                             : WideCopyCount(out.data(), size, text.c_str(), how);
-    CheckResult(out, ok, how == 0xFE ? L"" : text.substr(0, how), true);
+    CheckResult(out, ok, how == 0xFE ? L"" : text.substr(0, how == 0xFF ? std::wstring::npos : how), true);
 }
 
 void Append(FuzzInput& in) {
