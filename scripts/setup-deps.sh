@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what building, testing and the demo need, once: quick when present.
 set -eu
-packages="cmake g++ googletest libgtest-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 clang libclang-rt-14-dev
+packages="cmake g++ googletest libgtest-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
 wine wine64 xvfb fonts-wqy-microhei imagemagick zip"
 missing=""
 for p in $packages; do
