@@ -8,7 +8,7 @@
 uint64_t CatalogBlockSize(long count, uint64_t sizeLimit) {
     if (count <= 0) return 0;
     const uint64_t header = offsetof(PlugInCatalog, Entries);
-    if (static_cast<uint64_t>(count) > (sizeLimit - header) / sizeof(PlugInEntry)) return 0;
+    if (sizeLimit < header || static_cast<uint64_t>(count) > (sizeLimit - header) / sizeof(PlugInEntry)) return 0;
     return header + static_cast<uint64_t>(count) * sizeof(PlugInEntry);
 }
 

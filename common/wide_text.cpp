@@ -7,6 +7,14 @@ size_t WideLength(const wchar_t* text) {
     return length;
 }
 
+// Like WideLength, but reads no further than `size` characters and gives
+// `size` for a text that is not terminated within them.
+static size_t LengthWithin(const wchar_t* text, size_t size) {
+    size_t length = 0;
+    while (length < size && text[length]) ++length;
+    return length;
+}
+
 bool WideCopyCount(wchar_t* out, size_t size, const wchar_t* text, size_t count) {
     if (size == 0) return false;
     size_t i = 0;
@@ -27,7 +35,7 @@ bool WideCopy(wchar_t* out, size_t size, const wchar_t* text) {
 }
 
 bool WideAppend(wchar_t* out, size_t size, const wchar_t* text) {
-    size_t length = WideLength(out);
+    size_t length = LengthWithin(out, size);
     if (length >= size) return false;
     return WideCopy(out + length, size - length, text);
 }
@@ -132,7 +140,7 @@ void RemoveTrailingBackslash(wchar_t* path) {
 }
 
 bool EnsureTrailingBackslash(wchar_t* path, size_t size) {
-    size_t length = WideLength(path);
+    size_t length = LengthWithin(path, size);
     if (length == 0 || path[length - 1] == L'\\') return length < size;
     if (length + 2 > size) return false;
     path[length] = L'\\';

@@ -10,6 +10,7 @@ size_t WideLength(const wchar_t* text);
 bool WideCopy(wchar_t* out, size_t size, const wchar_t* text);
 // Copies at most `count` characters of `text` (fewer at an earlier terminator).
 bool WideCopyCount(wchar_t* out, size_t size, const wchar_t* text, size_t count);
+// False, with nothing read past `size`, when `out` holds no terminator within it.
 bool WideAppend(wchar_t* out, size_t size, const wchar_t* text);
 
 // Compares with ASCII letters folded only, like _wcsicmp in the "C" locale.
@@ -39,5 +40,6 @@ bool IsPathRoot(const wchar_t* path);
 // Removes one trailing backslash unless the path is a root.
 void RemoveTrailingBackslash(wchar_t* path);
 // Adds a backslash to a non-empty path that lacks one; an empty path stays
-// empty. False, and the path unchanged, when the backslash would not fit.
+// empty. False, and the path unchanged, when the backslash would not fit or
+// the path holds no terminator within `size`.
 bool EnsureTrailingBackslash(wchar_t* path, size_t size);

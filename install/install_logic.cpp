@@ -12,17 +12,20 @@ bool ComposeInstallDestination(const wchar_t* folder, const wchar_t* subFolder, 
 }
 
 bool DerivePhotoshopPath(const wchar_t* folderText, wchar_t* out, size_t size) {
-    if (!WideCopy(out, size, folderText)) return false;
-    RemoveTrailingBackslash(out);
-    wchar_t* separator = nullptr;
-    for (wchar_t* p = out; *p; ++p)
-        if (*p == L'\\') separator = p;
-    if (!separator)
-        for (wchar_t* p = out; *p; ++p)
-            if (*p == L'/') separator = p;
-    if (!separator) return WideAppend(out, size, L"\\") && WideAppend(out, size, kPhotoshopExe);
-    separator[1] = 0;
-    return WideAppend(out, size, kPhotoshopExe);
+    // Measured in place, so a folder text longer than `out` still gives a path
+    // that fits.
+    size_t length = WideLength(folderText);
+    if (length && folderText[length - 1] == L'\\' && !IsPathRoot(folderText)) --length;
+    size_t kept = 0;  // up to and including the last separator
+    for (size_t i = 0; i < length; ++i)
+        if (folderText[i] == L'\\') kept = i + 1;
+    if (!kept)
+        for (size_t i = 0; i < length; ++i)
+            if (folderText[i] == L'/') kept = i + 1;
+    if (!kept)
+        return WideCopyCount(out, size, folderText, length) && WideAppend(out, size, L"\\") &&
+               WideAppend(out, size, kPhotoshopExe);
+    return WideCopyCount(out, size, folderText, kept) && WideAppend(out, size, kPhotoshopExe);
 }
 
 bool ComposeOpenCommandKey(const wchar_t* className, wchar_t* out, size_t size) {

@@ -38,4 +38,7 @@ for build in native i686 x86_64; do
         status=1
     fi
 done
+# Ten seconds per fuzz target, two at a time on two cores: about half a minute.
+echo "== fuzz"
+sh scripts/fuzz.sh 10 || status=1
 exit $status

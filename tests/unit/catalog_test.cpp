@@ -85,6 +85,7 @@ TEST(Catalog, NoPositiveCountIsEmptyAndAnUnallocatableOneIsOutOfMemory) {
         {LONG_MIN, SIZE_MAX, CatalogLoad::Empty, 0},    {2, SIZE_MAX, CatalogLoad::OutOfMemory, 1},
         {LONG_MAX, SIZE_MAX, CatalogLoad::OutOfMemory, 0},  // the size would wrap
         {kLargest32 + 1, 0xFFFFFFFFu, CatalogLoad::OutOfMemory, 0},
+        {1, kHeader - 1, CatalogLoad::OutOfMemory, 0},  // not even the count word fits
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count);

@@ -47,6 +47,7 @@ TEST(Launch, PhotoshopIsLookedForBesideThePlugInFolder) {
         {deep + L"d\\Plug-Ins", L""},
         {std::wstring(245, L'n'), std::wstring(245, L'n') + L"\\Photoshop.exe"},
         {std::wstring(246, L'n'), L""},
+        {L"C:\\PS\\" + std::wstring(300, L'x'), L"C:\\PS\\Photoshop.exe"},  // only the result must fit
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.folder));

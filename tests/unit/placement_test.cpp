@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "app/placement_logic.h"
 
 TEST(Placement, DialogPosition) {
@@ -17,6 +19,8 @@ TEST(Placement, DialogPosition) {
         {"bottom edge exactly at the screen's stays", {0, -32, 1024, 768, 600, 800, 18, true, 1024, 768}, 194, -32},
         {"taller than the parent", {0, 100, 1024, 300, 600, 300, 18, true, 1024, 768}, 194, 100},
         {"left of the screen is kept", {-500, -400, -100, -100, 200, 100, 18, true, 1024, 768}, -418, -334},
+        {"extremes: no overflow, x held at INT_MIN",
+         {INT_MIN, INT_MIN, INT_MIN, INT_MAX, 0, 0, INT_MAX, true, INT_MAX, INT_MAX}, INT_MIN, -715827883},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ TEST(WideText, CopyAndAppendStopAtTheBufferSize) {
         {"terminator before count", nullptr, L"ab", 5, 4, true, L"ab"},
         {"append fits exactly", L"ab", L"cd", 0, 5, true, L"abcd"},
         {"append one over", L"ab", L"cde", 0, 5, false, L"abcd"},
+        {"append to a full buffer", L"abcd", L"e", 0, 4, false, L"abcd"},  // nothing read past it
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -25,7 +27,7 @@ TEST(WideText, CopyAndAppendStopAtTheBufferSize) {
         if (c.start) std::wstring(c.start).copy(out.data(), c.size);
         EXPECT_EQ(c.start ? WideAppend(out.data(), c.size, c.text) : WideCopyCount(out.data(), c.size, c.text, c.count),
                   c.ok);
-        EXPECT_EQ(std::wstring(out.data()), c.expect);
+        EXPECT_EQ(std::wstring(out.data(), std::find(out.begin(), out.end(), L'\0') - out.begin()), c.expect);
     }
 }
 
@@ -74,6 +76,8 @@ TEST(WideText, RootsKeepTheirTrailingBackslash) {
     }
     wchar_t empty[1] = L"";
     EXPECT_TRUE(EnsureTrailingBackslash(empty, 1));  // an empty path stays empty
+    wchar_t full[2] = {L'a', L'b'};
+    EXPECT_FALSE(EnsureTrailingBackslash(full, 2));  // unterminated: nothing read past it
 }
 
 TEST(ProgramPath, FolderAndJoinedNameMustFit) {
