@@ -8,7 +8,7 @@ arch=$1 build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 plugins=$build/e2e-inputs
 work=$(mktemp -d)
-trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
 
 # The Windows path of a folder under $work, as the checker names it.
