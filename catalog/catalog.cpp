@@ -1,51 +1,15 @@
 #include "catalog/catalog.h"
 
-#include <cstdint>
-
 #include "common/control_ids.h"
 #include "common/program_path.h"
 #include "common/texts.h"
 #include "common/wide_text.h"
 
-namespace {
-
-struct ProfileFile {
-    wchar_t path[kPathSize];
-    bool located;
-};
-
-long ReadCount(void* context) {
-    auto* file = static_cast<ProfileFile*>(context);
-    if (!file->located) return 0;
-    return static_cast<int>(GetPrivateProfileIntW(kIndexSection, kCountKey, 0, file->path));
-}
-
-void ReadString(void* context, const wchar_t* section, const wchar_t* key, const wchar_t* fallback,
-                wchar_t* out, size_t size) {
-    auto* file = static_cast<ProfileFile*>(context);
-    if (!file->located) {
-        WideCopy(out, size, fallback);
-        return;
-    }
-    GetPrivateProfileStringW(section, key, fallback, out, static_cast<DWORD>(size), file->path);
-}
-
-int ReadVersion(void*, const wchar_t* srcFile, wchar_t* out, size_t) {
-    wchar_t path[kPathSize];
-    return GetProgramPath(srcFile, path) && GetFileVersionText(path, out);
-}
-
-void* Allocate(void*, uint64_t bytes) {
-    if (bytes > SIZE_MAX) return nullptr;
-    return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, static_cast<SIZE_T>(bytes));
-}
-
-}  // namespace
-
 bool LoadPlugInCatalog(HWND dialog) {
-    ProfileFile file;
-    file.located = GetProgramPath(kCatalogFileName, file.path);
-    const CatalogSource source{&file, ReadCount, ReadString, ReadVersion, Allocate, SIZE_MAX};
+    wchar_t folder[kPathSize];
+    CatalogFile file;
+    LocateCatalogFile(GetProgramDir(folder) ? folder : nullptr, &file);
+    const CatalogSource source = CatalogFileSource(&file);
     PlugInCatalog* catalog = nullptr;
     CatalogLoad result = ReadPlugInCatalog(source, &catalog);
     if (result != CatalogLoad::Loaded) {
@@ -75,32 +39,4 @@ void ShowPlugInEntry(LRESULT index, HWND dialog) {
 const PlugInEntry* SelectedPlugInEntry(HWND dialog) {
     LRESULT index = SendDlgItemMessageW(dialog, IDC_PLUGIN_LIST, CB_GETCURSEL, 0, 0);
     return CatalogEntryAt(g_catalog, static_cast<long>(index));
-}
-
-int GetFileVersionText(const wchar_t* path, wchar_t* text) {
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeW(path, &handle);
-    if (size == 0) return 0;
-    void* block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
-    if (!block) return 0;
-    int found = 0;
-    void* translation = nullptr;
-    UINT translationBytes = 0;
-    if (GetFileVersionInfoW(path, handle, size, block) &&
-        VerQueryValueW(block, kTranslationBlock, &translation, &translationBytes) && translation &&
-        translationBytes >= 4) {
-        const WORD* pair = static_cast<const WORD*>(translation);
-        wchar_t name[64];
-        VersionSubBlockName(pair[0], pair[1], name, 64);
-        void* value = nullptr;
-        UINT valueChars = 0;
-        if (VerQueryValueW(block, name, &value, &valueChars) && value) {
-            // The length counts characters; the string need not be terminated
-            // inside the block, so copy no more than it says.
-            WideCopyCount(text, kVersionTextSize, static_cast<const wchar_t*>(value), valueChars);
-            found = 1;
-        }
-    }
-    HeapFree(GetProcessHeap(), 0, block);
-    return found;
 }

@@ -1,11 +1,10 @@
 #pragma once
 #include <windows.h>
 
+#include "catalog/catalog_file.h"
 #include "catalog/catalog_logic.h"
 
 extern PlugInCatalog* g_catalog;
-
-constexpr size_t kVersionTextSize = 128;
 
 // Loads the catalog beside the program into g_catalog and the catalog list,
 // and shows entry 0. On failure it disables the list and Install and warns.
@@ -13,5 +12,3 @@ bool LoadPlugInCatalog(HWND dialog);
 void ShowPlugInEntry(LRESULT index, HWND dialog);
 // The catalog entry selected in the catalog list, or null.
 const PlugInEntry* SelectedPlugInEntry(HWND dialog);
-// 1 when `text` (128 characters) holds the file's "FileVersion" string.
-int GetFileVersionText(const wchar_t* path, wchar_t* text);

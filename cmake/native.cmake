@@ -7,6 +7,7 @@ find_package(GTest REQUIRED)
 add_executable(unit_tests
     tests/unit/wide_text_test.cpp
     tests/unit/catalog_test.cpp
+    tests/unit/check_test.cpp
     tests/unit/folders_test.cpp
     tests/unit/install_test.cpp
     tests/unit/placement_test.cpp)

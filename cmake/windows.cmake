@@ -16,21 +16,36 @@ set(small_code -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections
 set(small_link -static -s -Wl,--gc-sections)
 target_compile_options(corvane_logic PRIVATE ${small_code})
 
+set(win32_definitions UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+# How a catalog and its plug-in files are read, shared by the installer and
+# the checker.
+add_library(corvane_catalog_file STATIC catalog/catalog_file.cpp common/program_path.cpp)
+target_compile_definitions(corvane_catalog_file PRIVATE ${win32_definitions})
+target_compile_options(corvane_catalog_file PRIVATE ${small_code} -Wall -Wextra)
+target_link_libraries(corvane_catalog_file PUBLIC corvane_logic version)
+
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_BINARY_DIR}")
 add_executable(CorvaneSetup WIN32
     app/main.cpp
     app/decorations.cpp
     catalog/catalog.cpp
-    common/program_path.cpp
     install/install.cpp
     photoshop/folders.cpp
     res/setup.rc)
-target_compile_definitions(CorvaneSetup PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+target_compile_definitions(CorvaneSetup PRIVATE ${win32_definitions})
 target_compile_options(CorvaneSetup PRIVATE ${small_code} -Wall -Wextra)
 target_link_options(CorvaneSetup PRIVATE -municode ${small_link})
-target_link_libraries(CorvaneSetup PRIVATE corvane_logic comctl32 shlwapi shell32 ole32 advapi32 version)
+target_link_libraries(CorvaneSetup PRIVATE corvane_catalog_file corvane_logic comctl32 shlwapi shell32 ole32 advapi32
+                      version)
 set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/res/app.ico;${CMAKE_BINARY_DIR}/setup.manifest;${CMAKE_SOURCE_DIR}/common/credit.h")
+
+# The plug-in maker's checker: a console program over the same catalog code.
+add_executable(CorvaneCheck check/main.cpp)
+target_compile_definitions(CorvaneCheck PRIVATE ${win32_definitions})
+target_compile_options(CorvaneCheck PRIVATE ${small_code} -Wall -Wextra)
+target_link_options(CorvaneCheck PRIVATE -municode ${small_link})
+target_link_libraries(CorvaneCheck PRIVATE corvane_catalog_file)
 
 # Sample plug-ins: small DLLs named like plug-ins, each with its own version data.
 set(sample_plugins "")

@@ -1,29 +1,106 @@
 #!/bin/sh
-# Lays out the ready-to-ship folders and their zips, one per architecture:
-#   dist/CorvaneSetup-x86/   the 32-bit program (the one to ship)
-#   dist/CorvaneSetup-x64/   the 64-bit program
-# Each holds CorvaneSetup.exe, Corvane.ini and the plug-in files. Only a
-# program that scripts/test.sh has just passed is packaged: when the build
-# differs from the tested one, the tests run first.
+# Packages a plug-in folder for shipping:
+#   scripts/package.sh [--x64] [--codepage N] [--out DIR] [FOLDER]
+# FOLDER holds Corvane.ini and the plug-in files it names. It is checked with
+# CorvaneCheck under Wine (after its catalog is stored as UTF-16LE with a
+# byte-order mark, from UTF-8, UTF-16 or, with --codepage N, code page N), and
+# any error refuses it. Then DIR/<folder name>/ (DIR: dist) gets the 32-bit
+# program (--x64: the 64-bit one), the catalog and the plug-in files the
+# catalog names, nothing else, and is zipped; the zip's path comes last.
+# Without FOLDER the demo folder is packaged as dist/CorvaneSetup-x86/ (or
+# CorvaneSetup-x64/).
+#
+# Only programs that scripts/test.sh has passed are packaged: when the build
+# differs from the tested one, the tests run first. Tests of this script set
+# CORVANE_PACKAGE_BUILD to a build folder whose programs are taken as they are.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-tested() {
-    for arch in i686 x86_64; do
-        [ -f "build/$arch/tested.sha256" ] && sha256sum --status -c "build/$arch/tested.sha256" || return 1
-    done
+usage() {
+    echo "usage: scripts/package.sh [--x64] [--codepage N] [--out DIR] [FOLDER]" >&2
+    exit 2
 }
-if ! tested; then
-    echo "The builds differ from the last tested ones: running scripts/test.sh first."
-    sh scripts/test.sh
-    tested || { echo "package: the tests did not pass; nothing packaged" >&2; exit 1; }
-fi
-rm -rf dist
-mkdir -p dist
-for pair in i686:x86 x86_64:x64; do
-    arch=${pair%%:*} name=CorvaneSetup-${pair#*:}
-    cp -r "build/$arch/demo" "dist/$name"
-    (cd dist && zip -qr "$name.zip" "$name")
-    echo "dist/$name.zip:"
-    (cd dist && ls -l "$name" | tail -n +2)
+arch=i686 codepage="" out=dist folder=""
+while [ $# -gt 0 ]; do
+    case $1 in
+        --x64) arch=x86_64 ;;
+        --codepage) [ $# -ge 2 ] || usage; codepage=$2; shift ;;
+        --out) [ $# -ge 2 ] || usage; out=$2; shift ;;
+        -*) usage ;;
+        *) [ -z "$folder" ] || usage; folder=$1 ;;
+    esac
+    shift
 done
+if [ -n "$folder" ]; then
+    [ -d "$folder" ] || { echo "package: $folder is not a folder" >&2; exit 2; }
+    folder=$(realpath "$folder")
+    name=$(basename "$folder")
+    case $name in /|.|..|'') echo "package: give the plug-in folder itself, not $folder" >&2; exit 2 ;; esac
+fi
+out=$(realpath -m "$out")
+cd "$root"
+
+build=${CORVANE_PACKAGE_BUILD:-}
+if [ -n "$build" ]; then
+    echo "package: CORVANE_PACKAGE_BUILD is set: taking the programs in $build untested (for tests only)"
+else
+    build=build/$arch
+    tested() { [ -f "$build/tested.sha256" ] && sha256sum --status -c "$build/tested.sha256"; }
+    if ! tested; then
+        echo "The $arch build differs from the last tested one: running scripts/test.sh first."
+        sh scripts/test.sh
+        tested || { echo "package: the tests did not pass; nothing packaged" >&2; exit 1; }
+    fi
+fi
+build=$(cd "$build" && pwd)
+if [ -z "$folder" ]; then
+    folder=$build/demo
+    name=CorvaneSetup-x86
+    [ "$arch" = i686 ] || name=CorvaneSetup-x64
+fi
+
+# The tests' prefix when they run this; otherwise one of its own.
+stage=$(mktemp -d)
+cleanup() { rm -rf "$stage"; }
+if [ -z "${CORVANE_WINEPREFIX:-}" ]; then
+    . scripts/wine-env.sh
+    wine_start "$root/build/package-prefix"
+    cleanup() { rm -rf "$stage"; wine_stop; }
+fi
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+# What is checked is what ships: the stored catalog beside the folder's files.
+mkdir "$stage/$name"
+find "$folder" -mindepth 1 -maxdepth 1 ! -iname Corvane.ini -exec ln -s {} "$stage/$name/" \;
+catalog=$(find "$folder" -mindepth 1 -maxdepth 1 -iname Corvane.ini | head -n 1)
+if [ -n "$catalog" ]; then
+    sh scripts/make-catalog.sh ${codepage:+--codepage "$codepage"} "$catalog" "$stage/$name/Corvane.ini" ||
+        { echo "package: $folder not packaged" >&2; exit 1; }
+fi
+status=0
+sh scripts/wine-run.sh "$arch" "$build/CorvaneCheck.exe" --files "Z:$stage/$name" >"$stage/check.txt" 2>"$stage/check.err" ||
+    status=$?
+grep -v '^file: ' "$stage/check.txt" || true
+case $status in
+    0) ;;
+    1) echo "package: $folder has the errors above; nothing packaged" >&2; exit 1 ;;
+    *) cat "$stage/check.err" >&2; echo "package: the checker failed ($status); nothing packaged" >&2; exit 1 ;;
+esac
+
+case $folder/ in "$out/$name/"*)
+    echo "package: $folder lies where the package goes; move it or give --out" >&2; exit 1 ;;
+esac
+mkdir -p "$out"
+rm -rf "${out:?}/$name" "$out/$name.zip"
+mkdir "$out/$name"
+cp "$build/CorvaneSetup.exe" "$stage/$name/Corvane.ini" "$out/$name/"
+sed -n 's/^file: //p' "$stage/check.txt" | while IFS= read -r file; do
+    case $(printf '%s' "$file" | tr 'A-Z' 'a-z') in corvane.ini|corvanesetup.exe)
+        echo "package: the catalog names $file, which the package holds already" >&2; rm -rf "${out:?}/$name"; exit 1 ;;
+    esac
+    mkdir -p "$(dirname "$out/$name/$file")"
+    cp "$folder/$file" "$out/$name/$file"
+done
+(cd "$out" && zip -qr "$name.zip" "$name")
+(cd "$out" && unzip -l "$name.zip" | sed '1,3d;$d' | sed '$d')
+echo "$out/$name.zip"

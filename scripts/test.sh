@@ -32,8 +32,9 @@ for build in native i686 x86_64; do
     fi
     # shellcheck disable=SC2086
     if (cd "build/$build" && ctest --output-on-failure $skip); then
-        # What package.sh may ship: the very program these tests passed.
-        [ "$build" = native ] || [ -n "$skip" ] || sha256sum "build/$build/CorvaneSetup.exe" >"build/$build/tested.sha256"
+        # What package.sh may ship, and the checker it runs: the very programs these tests passed.
+        [ "$build" = native ] || [ -n "$skip" ] ||
+            sha256sum "build/$build/CorvaneSetup.exe" "build/$build/CorvaneCheck.exe" >"build/$build/tested.sha256"
     else
         status=1
     fi

@@ -1,0 +1,25 @@
+// The catalog file and the plug-in files beside it, read through Win32: the
+// callbacks that feed ReadPlugInCatalog, shared by the installer and the
+// checker so that both read a catalog the same way.
+#pragma once
+#include <windows.h>
+
+#include "catalog/catalog_logic.h"
+#include "common/wide_text.h"
+
+constexpr size_t kVersionTextSize = 128;
+
+struct CatalogFile {
+    wchar_t folder[kPathSize];  // holds the catalog and the plug-in files
+    wchar_t path[kPathSize];    // the catalog
+    bool located;
+};
+
+// The catalog in `folder`. A folder that is null, or too long for the
+// catalog's path, leaves it unlocated: it then reads as an empty catalog.
+void LocateCatalogFile(const wchar_t* folder, CatalogFile* file);
+// The installer's reader over `file`: profile reads, version texts of the
+// files beside it, and the process heap.
+CatalogSource CatalogFileSource(CatalogFile* file);
+// 1 when `text` (128 characters) holds the file's "FileVersion" string.
+int GetFileVersionText(const wchar_t* path, wchar_t* text);
