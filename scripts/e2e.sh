@@ -2,7 +2,7 @@
 # Runs end-to-end groups quickly during development, without the full suite:
 #   scripts/e2e.sh install                 one group on both builds
 #   scripts/e2e.sh install.i686 dialog.x86_64   one group on one build
-# Groups: dialog catalog folders install launch decorations. The prefix
+# Groups: dialog catalog folders install launch decorations planting. The prefix
 # (CORVANE_TEST_PREFIX, default build/dev-prefix) is kept between runs.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,7 +30,10 @@ status=0
 for run in $runs; do
     group=${run%.*} arch=${run##*.} build=build/${run##*.}
     echo "== $run"
-    "$(wine_for "$arch")" "$build/tests/e2e_driver.exe" "$group" "$root/$build/e2e-inputs" >"$build/e2e-$group.log" 2>&1 || status=1
+    overrides=$WINEDLLOVERRIDES
+    # As tests/CMakeLists.txt sets it: planted names searched for as Windows does.
+    [ "$group" != planting ] || overrides="$overrides;$(grep -v '^#' tests/fixtures/planted-dlls.txt | paste -sd, -)=n,b"
+    WINEDLLOVERRIDES=$overrides "$(wine_for "$arch")" "$build/tests/e2e_driver.exe" "$group" "$root/$build/e2e-inputs" >"$build/e2e-$group.log" 2>&1 || status=1
     cat "$build/e2e-$group.log"
 done
 exit $status
