@@ -22,13 +22,19 @@ add_executable(CorvaneSetup WIN32
     app/decorations.cpp
     catalog/catalog.cpp
     common/program_path.cpp
+    common/system_libraries.cpp
     install/install.cpp
     photoshop/folders.cpp
     res/setup.rc)
 target_compile_definitions(CorvaneSetup PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+# comctl32, shell32, shlwapi, ole32 and version are not imported but loaded at
+# run time (common/system_libraries.cpp): their functions are declared without
+# dllimport, and a call past that module fails to link or shows in the
+# image check (scripts/check-pe.sh).
+target_compile_definitions(CorvaneSetup PRIVATE _COMCTL32_ _SHELL32_ _SHLWAPI_ _OLE32_)
 target_compile_options(CorvaneSetup PRIVATE ${small_code} -Wall -Wextra)
 target_link_options(CorvaneSetup PRIVATE -municode ${small_link})
-target_link_libraries(CorvaneSetup PRIVATE corvane_logic comctl32 shlwapi shell32 ole32 advapi32 version)
+target_link_libraries(CorvaneSetup PRIVATE corvane_logic advapi32)
 set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/res/app.ico;${CMAKE_BINARY_DIR}/setup.manifest;${CMAKE_SOURCE_DIR}/common/credit.h")
 
