@@ -5,6 +5,7 @@
 #include "app/decorations.h"
 #include "catalog/catalog.h"
 #include "common/control_ids.h"
+#include "common/system_libraries.h"
 #include "install/install.h"
 #include "photoshop/folders.h"
 
@@ -70,6 +71,8 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Before any DLL is loaded on the program's behalf.
+    LoadSystemLibraries();
     g_instance = instance;
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS};

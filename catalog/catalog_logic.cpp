@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "common/program_path_logic.h"
 #include "common/texts.h"
 #include "common/wide_text.h"
 
@@ -44,7 +45,9 @@ static void ReadEntry(const CatalogSource& source, long number, PlugInEntry* ent
         else
             WideCopy(field.out, field.size, field.fallback);
     }
-    if (!source.readVersion(source.context, entry->SrcFile, entry->FileVersion, 128))
+    // A name that leaves the program's folder is not read, here or at install.
+    if (!IsSafeRelativeFileName(entry->SrcFile) ||
+        !source.readVersion(source.context, entry->SrcFile, entry->FileVersion, 128))
         WideCopy(entry->FileVersion, 128, kNoVersionText);
 }
 

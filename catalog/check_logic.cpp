@@ -1,5 +1,6 @@
 #include "catalog/check_logic.h"
 
+#include "common/program_path_logic.h"
 #include "common/texts.h"
 #include "common/wide_text.h"
 
@@ -100,23 +101,6 @@ CatalogEncoding SniffCatalogEncoding(const unsigned char* bytes, size_t size) {
     }
     if (!high) return CatalogEncoding::Ascii;
     return IsValidUtf8(bytes, size) ? CatalogEncoding::Utf8 : CatalogEncoding::CodePage;
-}
-
-bool SrcFileStaysInFolder(const wchar_t* srcFile) {
-    if (!srcFile || !srcFile[0] || IsSeparator(srcFile[0])) return false;
-    for (const wchar_t* p = srcFile; *p; ++p)
-        if (*p == L':') return false;
-    // Components of dots and spaces alone other than "." may be taken as "..".
-    const wchar_t* start = srcFile;
-    for (const wchar_t* p = srcFile;; ++p) {
-        if (*p && !IsSeparator(*p)) continue;
-        bool dotsAndSpaces = p > start;
-        for (const wchar_t* q = start; q < p; ++q)
-            if (*q != L'.' && *q != L' ') dotsAndSpaces = false;
-        if (dotsAndSpaces && !(p - start == 1 && *start == L'.')) return false;
-        if (!*p) return true;
-        start = p + 1;
-    }
 }
 
 bool SameSrcFile(const wchar_t* a, const wchar_t* b) {
@@ -244,7 +228,7 @@ struct EntryCheck {
             Note(true, kEmptySrcFilePattern);
             return false;
         }
-        if (!SrcFileStaysInFolder(srcFile)) {
+        if (!IsSafeRelativeFileName(srcFile)) {
             Note(true, kLeavesFolderPattern, srcFile);
             return false;
         }

@@ -11,11 +11,6 @@
 enum class CatalogEncoding { Ascii, Utf16LeBom, Utf16BeBom, Utf8Bom, Utf8, Utf16NoBom, CodePage };
 CatalogEncoding SniffCatalogEncoding(const unsigned char* bytes, size_t size);
 
-// A SrcFile that names a file inside the folder: not empty, not absolute or
-// drive-relative, no ':' and no ".." component; '/' and '\' both separate.
-// The checker's own minimal rule until a shared one exists.
-bool SrcFileStaysInFolder(const wchar_t* srcFile);
-
 // Whether two SrcFile values name the same file: ASCII letters folded, as the
 // file system matches them, and '/' taken as '\'.
 bool SameSrcFile(const wchar_t* a, const wchar_t* b);

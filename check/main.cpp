@@ -12,6 +12,7 @@
 #include "catalog/check_logic.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"
+#include "common/system_libraries.h"
 #include "common/texts.h"
 #include "common/wide_text.h"
 
@@ -131,6 +132,8 @@ int Usage(Output& out, const wchar_t* problem, const wchar_t* value) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // The version reader is loaded from the system folder, as in the installer.
+    LoadSystemLibraries();
     Output out;
     out.handle = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;

@@ -6,3 +6,10 @@
 bool ProgramDirFromModuleName(const wchar_t* moduleName, wchar_t* dir, size_t size);
 // dir \ name. False when it would not fit.
 bool JoinProgramPath(const wchar_t* dir, const wchar_t* name, wchar_t* out, size_t size);
+// Whether a catalog's file name stays inside the program's folder: a plain
+// name or a relative path below it, with `\` or `/` between the parts. Not an
+// empty name; an absolute, root-relative, UNC or drive-relative path; a `:`
+// (drive or alternate data stream); a part that is empty, `..`, or only dots
+// and spaces (which the system trims) other than `.`; a device name such as
+// NUL or COM1; or a character that no file name may hold.
+bool IsSafeRelativeFileName(const wchar_t* name);

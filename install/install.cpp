@@ -5,6 +5,7 @@
 #include "catalog/catalog.h"
 #include "common/control_ids.h"
 #include "common/program_path.h"
+#include "common/program_path_logic.h"
 #include "common/texts.h"
 #include "common/wide_text.h"
 #include "install/install_logic.h"
@@ -50,6 +51,12 @@ void FormatSystemError(DWORD code, wchar_t* text) {
 
 int InstallPlugIn(wchar_t* resultText, HWND dialog, const wchar_t* srcFile, const wchar_t* newVersion) {
     resultText[0] = 0;
+    // Read beside the program and written below the chosen folder, elevated:
+    // a name that leaves either folder is refused before anything is touched.
+    if (!IsSafeRelativeFileName(srcFile)) {
+        FormatFailure(resultText, ERROR_INVALID_NAME);
+        return 0;
+    }
     wchar_t folder[kPathSize], subFolder[kPathSize], destination[kPathSize], source[kPathSize];
     // A path cut to fit would name another file: refuse it instead.
     if (!ReadBoxText(dialog, IDC_PLUGIN_DIR, folder) || !ReadBoxText(dialog, IDC_SUB_DIR, subFolder) ||

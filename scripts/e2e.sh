@@ -2,8 +2,8 @@
 # Runs end-to-end groups quickly during development, without the full suite:
 #   scripts/e2e.sh install                 one group on both builds
 #   scripts/e2e.sh install.i686 dialog.x86_64   one group on one build
-# Groups: dialog catalog folders install launch decorations, and check and
-# package (the plug-in maker's checker and packager). The prefix
+# Groups: dialog catalog folders install launch decorations planting, and
+# check and package (the plug-in maker's checker and packager). The prefix
 # (CORVANE_TEST_PREFIX, default build/dev-prefix) is kept between runs.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -31,9 +31,12 @@ status=0
 for run in $runs; do
     group=${run%.*} arch=${run##*.} build=build/${run##*.}
     echo "== $run"
+    overrides=$WINEDLLOVERRIDES
+    # As tests/CMakeLists.txt sets it: planted names searched for as Windows does.
+    [ "$group" != planting ] || overrides="$overrides;$(grep -v '^#' tests/fixtures/planted-dlls.txt | paste -sd, -)=n,b"
     case $group in
         check|package) sh "tests/tools/${group}_test.sh" "$arch" "$root/$build" >"$build/e2e-$group.log" 2>&1 || status=1 ;;
-        *) "$(wine_for "$arch")" "$build/tests/e2e_driver.exe" "$group" "$root/$build/e2e-inputs" >"$build/e2e-$group.log" 2>&1 || status=1 ;;
+        *) WINEDLLOVERRIDES=$overrides "$(wine_for "$arch")" "$build/tests/e2e_driver.exe" "$group" "$root/$build/e2e-inputs" >"$build/e2e-$group.log" 2>&1 || status=1 ;;
     esac
     cat "$build/e2e-$group.log"
 done

@@ -201,10 +201,57 @@ void Failures() {
     CHECK_INT(run.WaitExit(), 2);
 }
 
+// Catalog names that leave the program's folder: no version read, and Install
+// refuses them with 123 before asking or touching anything. A relative path
+// below the folder still installs below the chosen folder.
+void NamesOutsideTheProgramFolder() {
+    TempDir dir;
+    const std::wstring program = dir / L"prog", outside = dir / L"outside.8bf";
+    const std::wstring plugIns = dir / L"Plug-Ins", landing = plugIns + L"\\outside.8bf";
+    const std::wstring names[] = {L"x64\\CorvaneFrame.8bf", L"..\\outside.8bf", L"Filters\\..\\..\\outside.8bf",
+                                  L"../outside.8bf", outside, outside.substr(2), L""};
+    const int count = sizeof(names) / sizeof(names[0]);
+    std::wstring index = L"[PlugInInfo]\r\nCount=" + std::to_wstring(count) + L"\r\n", sections;
+    for (int i = 0; i < count; ++i) {
+        const std::wstring n = std::to_wstring(i + 1);
+        index += L"PlugIn" + n + L"=E" + n + L"\r\n";
+        sections += L"[E" + n + L"]\r\nName=e" + n + L"\r\nSrcFile=" + names[i] + L"\r\n";
+    }
+    MakeDirs(program + L"\\x64");
+    CopyInput(L"CorvaneSetup.exe", program + L"\\CorvaneSetup.exe");
+    WriteUtf16File(program + L"\\Corvane.ini", index + sections);
+    CopyInput(L"CorvaneFrame.8bf", program + L"\\x64\\CorvaneFrame.8bf");
+    CopyInput(L"CorvaneFrame.8bf", outside);
+    MakeDirs(plugIns + L"\\Filters\\x64");
+    WriteBytes(landing, "old");  // where ..\ from Filters lands: a file there would be asked about
+    const std::string frame = ReadBytes(outside);
+    SetupRun run(program + L"\\CorvaneSetup.exe");
+
+    CHECK_TEXT(run.Text(IDC_FILE_VERSION), L"1.4.2.0");
+    Install(run, plugIns, L"Filters");
+    ExpectSuccess(run, plugIns + L"\\Filters\\x64\\CorvaneFrame.8bf");
+    CHECK(ReadBytes(plugIns + L"\\Filters\\x64\\CorvaneFrame.8bf") == frame);
+    for (int i = 1; i < count; ++i) {
+        run.Select(IDC_PLUGIN_LIST, i);
+        CheckText(__FILE__, __LINE__, ("version of \"" + Utf8(names[i]) + "\"").c_str(), run.Text(IDC_FILE_VERSION),
+                  L"[NO VERSION]");
+        Install(run, plugIns, L"Filters");
+        ExpectFailure(run, ERROR_INVALID_NAME);
+    }
+    CHECK(ReadBytes(landing) == "old" && ReadBytes(outside) == frame);
+    CHECK_INT(EntriesIn(dir.path), 3);  // prog, Plug-Ins, outside.8bf
+    CHECK_INT(EntriesIn(plugIns), 2);   // Filters, outside.8bf
+    CHECK_INT(EntriesIn(plugIns + L"\\Filters"), 1);
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
 }  // namespace
 
 void RunInstallTests() {
     Scenario("install destinations: sub-folder, folder itself, typed, other entry, empty folder, no entry", Destinations);
     Scenario("overwrite question: [NO VERSION], other and equal versions, No and Yes", Overwrite);
     Scenario("copy failures: codes 2, 3, 5, 32 and 206 with the system text", Failures);
+    Scenario("catalog names outside the program's folder: no version, code 123, nothing asked or written",
+             NamesOutsideTheProgramFolder);
 }

@@ -13,6 +13,7 @@ void RunFoldersTests();
 void RunInstallTests();
 void RunLaunchTests();
 void RunDecorationsTests();
+void RunPlantingTests();
 int TakeScreenshot(const std::wstring& exe, const std::wstring& out);
 
 int wmain(int argc, wchar_t** argv) {
@@ -31,7 +32,8 @@ int wmain(int argc, wchar_t** argv) {
         const wchar_t* name;
         void (*run)();
     } const groups[] = {{L"dialog", RunDialogTests},   {L"catalog", RunCatalogTests}, {L"folders", RunFoldersTests},
-                        {L"install", RunInstallTests}, {L"launch", RunLaunchTests},   {L"decorations", RunDecorationsTests}};
+                        {L"install", RunInstallTests}, {L"launch", RunLaunchTests},   {L"decorations", RunDecorationsTests},
+                        {L"planting", RunPlantingTests}};
     for (const Group& group : groups)
         if (!wcscmp(argv[1], group.name)) {
             group.run();

@@ -122,6 +122,22 @@ TEST(Catalog, EntriesFollowTheIndexKeysInOrderWithDefaultsForWhatIsMissing) {
     EXPECT_TRUE(!CatalogEntryAt(catalog, 5) && !CatalogEntryAt(catalog, -1) && !CatalogEntryAt(nullptr, 0));
 }
 
+TEST(Catalog, NoVersionIsReadForANameOutsideTheProgramFolder) {
+    FakeCatalogFile file;
+    file.count = 3;
+    file.values = {{L"PlugInInfo/PlugIn1", L"Up"},        {L"PlugInInfo/PlugIn2", L"Abs"},
+                   {L"PlugInInfo/PlugIn3", L"Below"},     {L"Up/SrcFile", L"..\\x.8bf"},
+                   {L"Abs/SrcFile", L"C:\\Windows\\x.8bf"}, {L"Below/SrcFile", L"x64\\x.8bf"}};
+    file.versions = {{L"..\\x.8bf", L"6.6"}, {L"C:\\Windows\\x.8bf", L"6.6"}, {L"x64\\x.8bf", L"1.0"}};
+    PlugInCatalog* catalog = nullptr;
+    ASSERT_EQ(file.Load(&catalog), CatalogLoad::Loaded);
+    EXPECT_EQ(std::wstring(catalog->Entries[0].FileVersion), L"[NO VERSION]");
+    EXPECT_EQ(std::wstring(catalog->Entries[1].FileVersion), L"[NO VERSION]");
+    EXPECT_EQ(std::wstring(catalog->Entries[2].FileVersion), L"1.0");
+    auto versionRead = [](const std::wstring& read) { return read.find(L':') != std::wstring::npos; };
+    EXPECT_EQ(std::count_if(file.reads.begin(), file.reads.end(), versionRead), 1);
+}
+
 TEST(Catalog, LongValuesAreCutToTheirFields) {
     // One entry, so a field size that is too large runs off the end of the block.
     FakeCatalogFile file;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalog/check_logic.h"
+#include "common/program_path_logic.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ TEST(Check, SrcFileMustStayInTheFolder) {
     const wchar_t* outside[] = {L"", L"..\\x.8bf", L"../x.8bf", L"sub\\..\\..\\x", L"sub/..", L"..",
                                 L"\\x.8bf", L"/x.8bf", L"\\\\server\\share\\x", L"C:\\x.8bf", L"C:x.8bf",
                                 L"x.8bf:stream", L"... \\x", L". .\\x"};
-    for (const wchar_t* name : inside) EXPECT_TRUE(SrcFileStaysInFolder(name)) << name;
-    for (const wchar_t* name : outside) EXPECT_FALSE(SrcFileStaysInFolder(name)) << name;
+    for (const wchar_t* name : inside) EXPECT_TRUE(IsSafeRelativeFileName(name)) << name;
+    for (const wchar_t* name : outside) EXPECT_FALSE(IsSafeRelativeFileName(name)) << name;
     EXPECT_TRUE(SameSrcFile(L"Sub/Sharpen.8BF", L"sub\\sharpen.8bf"));
     EXPECT_FALSE(SameSrcFile(L"Sharpen.8bf", L"Sharpen.8bf "));
     EXPECT_FALSE(SameSrcFile(L"锐化.8bf", L"锐化.8bfx"));

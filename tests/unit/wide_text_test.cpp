@@ -91,3 +91,26 @@ TEST(ProgramPath, FolderAndJoinedNameMustFit) {
     EXPECT_EQ(std::wstring(out.data()), L"C:\\Tools\\Corvane.ini");
     EXPECT_FALSE(JoinProgramPath(L"C:\\Tools", L"Corvane.ini", out.data(), 20));
 }
+
+TEST(ProgramPath, CatalogFileNamesStayInsideTheProgramFolder) {
+    struct Case { const wchar_t* name; bool safe; };
+    const Case cases[] = {
+        {L"Foo.8bf", true},           {L"x64\\Foo.8bf", true},       {L"x64/Foo.8bf", true},
+        {L".\\Foo.8bf", true},        {L"a.b\\..c\\Foo..8bf", true}, {L"[未知]", true},
+        {L"Foo.8bf.", true},          {L"Console.8bf", true},        {L"COM10", true},
+        {L"", false},                 {L"..", false},                {L"..\\Foo.8bf", false},
+        {L"../Foo.8bf", false},       {L"x64\\..\\..\\Foo.8bf", false}, {L"x64/../../Foo.8bf", false},
+        {L"x64\\..", false},          {L"... \\Foo.8bf", false},     {L".. \\Foo.8bf", false},
+        {L"x64\\ \\Foo.8bf", false},  {L"\\Foo.8bf", false},         {L"/Foo.8bf", false},
+        {L"\\\\server\\s\\Foo.8bf", false}, {L"//server/s/Foo.8bf", false}, {L"\\\\?\\C:\\Foo.8bf", false},
+        {L"C:\\Windows\\Foo.8bf", false}, {L"C:Foo.8bf", false},     {L"Foo.8bf:stream", false},
+        {L"x64\\\\Foo.8bf", false},   {L"x64\\", false},             {L"Foo*.8bf", false},
+        {L"Foo?.8bf", false},         {L"Foo\t.8bf", false},         {L"NUL", false},
+        {L"nul.8bf", false},          {L"Com1", false},              {L"LPT\u00b9.8bf", false},
+        {L"CONOUT$", false},          {L"aux .txt", false},          {L"con\\Foo.8bf", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));
+        EXPECT_EQ(IsSafeRelativeFileName(c.name), c.safe);
+    }
+}

@@ -1,0 +1,126 @@
+// Windows looks for a DLL that is not a Known DLL in the program's folder
+// first, and this program runs elevated from wherever it was saved, often a
+// download folder beside anything a web page put there. So it imports only
+// Known DLLs (kernel32, user32, gdi32, advapi32, msvcrt) and loads the others
+// here by name from the system folder, after the search for every later DLL,
+// those that system DLLs load for it included, has been limited to that
+// folder. The definitions below stand in for the imports under the same
+// names: the build declares these functions without dllimport, and the rest
+// of the program calls them as usual.
+#include "common/system_libraries.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "common/wide_text.h"
+
+namespace {
+
+enum Library { kComctl32, kShell32, kShlwapi, kOle32, kVersion, kLibraryCount };
+const wchar_t* const kLibraryNames[kLibraryCount] = {L"comctl32.dll", L"shell32.dll", L"shlwapi.dll", L"ole32.dll",
+                                                     L"version.dll"};
+
+struct Functions {
+    decltype(&InitCommonControlsEx) initCommonControlsEx;
+    decltype(&ShellExecuteW) shellExecute;
+    decltype(&SHAutoComplete) autoComplete;
+    decltype(&CoInitialize) coInitialize;
+    decltype(&CoUninitialize) coUninitialize;
+    decltype(&GetFileVersionInfoSizeW) versionInfoSize;
+    decltype(&GetFileVersionInfoW) versionInfo;
+    decltype(&VerQueryValueW) queryValue;
+} g_functions;
+
+template <typename Function>
+void Find(HMODULE module, const char* name, Function* out) {
+    FARPROC found = module ? GetProcAddress(module, name) : nullptr;
+    *out = reinterpret_cast<Function>(reinterpret_cast<void*>(found));
+}
+
+// SetDefaultDllDirectories exists from Windows 8, and on Windows 7 with its
+// security update; without it, at least the current folder is taken out.
+bool RestrictDllSearch() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    SetDefaultDllDirectoriesFunction setDefault = nullptr;
+    Find(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories", &setDefault);
+    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return true;
+    SetDllDirectoryW(L"");
+    return false;
+}
+
+HMODULE LoadFromSystemFolder(Library library, bool restricted) {
+    const wchar_t* name = kLibraryNames[library];
+    // By name, so that the manifest's activation context still binds
+    // comctl32 version 6: that redirection comes before any folder.
+    if (restricted) return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library == kComctl32) return LoadLibraryW(name);
+    // Without the search flags: the full path, and the DLL's own imports
+    // looked for in the system folder first.
+    wchar_t path[kPathSize];
+    UINT length = GetSystemDirectoryW(path, kPathSize);
+    if (length == 0 || length >= kPathSize || !WideAppend(path, kPathSize, L"\\") ||
+        !WideAppend(path, kPathSize, name))
+        return nullptr;
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace
+
+void LoadSystemLibraries() {
+    static bool loaded = false;
+    if (loaded) return;
+    loaded = true;
+    const bool restricted = RestrictDllSearch();
+    HMODULE modules[kLibraryCount];
+    for (int i = 0; i < kLibraryCount; ++i) modules[i] = LoadFromSystemFolder(static_cast<Library>(i), restricted);
+    Functions& f = g_functions;
+    Find(modules[kComctl32], "InitCommonControlsEx", &f.initCommonControlsEx);
+    Find(modules[kShell32], "ShellExecuteW", &f.shellExecute);
+    Find(modules[kShlwapi], "SHAutoComplete", &f.autoComplete);
+    Find(modules[kOle32], "CoInitialize", &f.coInitialize);
+    Find(modules[kOle32], "CoUninitialize", &f.coUninitialize);
+    Find(modules[kVersion], "GetFileVersionInfoSizeW", &f.versionInfoSize);
+    Find(modules[kVersion], "GetFileVersionInfoW", &f.versionInfo);
+    Find(modules[kVersion], "VerQueryValueW", &f.queryValue);
+}
+
+BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
+    return g_functions.initCommonControlsEx && g_functions.initCommonControlsEx(controls);
+}
+
+HINSTANCE WINAPI ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                               INT show) {
+    if (!g_functions.shellExecute) return reinterpret_cast<HINSTANCE>(SE_ERR_DLLNOTFOUND);
+    return g_functions.shellExecute(window, verb, file, parameters, directory, show);
+}
+
+HRESULT WINAPI SHAutoComplete(HWND edit, DWORD flags) {
+    return g_functions.autoComplete ? g_functions.autoComplete(edit, flags) : E_FAIL;
+}
+
+HRESULT WINAPI CoInitialize(LPVOID reserved) {
+    return g_functions.coInitialize ? g_functions.coInitialize(reserved) : E_FAIL;
+}
+
+void WINAPI CoUninitialize() {
+    if (g_functions.coUninitialize) g_functions.coUninitialize();
+}
+
+DWORD WINAPI GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle) {
+    if (g_functions.versionInfoSize) return g_functions.versionInfoSize(path, handle);
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return 0;
+}
+
+BOOL WINAPI GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size, LPVOID block) {
+    if (g_functions.versionInfo) return g_functions.versionInfo(path, handle, size, block);
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return FALSE;
+}
+
+BOOL WINAPI VerQueryValueW(LPCVOID block, LPCWSTR name, LPVOID* value, PUINT length) {
+    return g_functions.queryValue && g_functions.queryValue(block, name, value, length);
+}
