@@ -107,7 +107,8 @@ void NoDecorationsWithoutCatalog() {
 }
 
 // The icon group in the built program: nine images, 48, 32 and 16 pixels at
-// 4, 8 and 32 bits, in the Chinese (PRC) language.
+// 4, 8 and 32 bits, and for higher display scales 64, 40, 24 and 20 pixels at
+// 32 bits, in the Chinese (PRC) language.
 void IconGroupResource() {
     HMODULE exe = LoadLibraryExW(Input(L"CorvaneSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     CHECK(exe != nullptr);
@@ -118,18 +119,21 @@ void IconGroupResource() {
     if (found) {
         const BYTE* group = static_cast<const BYTE*>(LockResource(LoadResource(exe, found)));
         const WORD count = *reinterpret_cast<const WORD*>(group + 4);
-        CHECK_INT(count, 9);
-        int seen[3][3] = {};
-        for (int i = 0; i < count && i < 9; ++i) {
+        CHECK_INT(count, 13);
+        int seen[3][3] = {}, scaled[4] = {};
+        for (int i = 0; i < count && i < 13; ++i) {
             const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY
             const int size = entry[0], bits = *reinterpret_cast<const WORD*>(entry + 6);
             const int s = size == 48 ? 0 : size == 32 ? 1 : size == 16 ? 2 : -1;
             const int b = bits == 4 ? 0 : bits == 8 ? 1 : bits == 32 ? 2 : -1;
-            CHECK(s >= 0 && b >= 0 && entry[1] == size);
+            const int x = size == 64 ? 0 : size == 40 ? 1 : size == 24 ? 2 : size == 20 ? 3 : -1;
+            CHECK(((s >= 0 && b >= 0) || (x >= 0 && bits == 32)) && entry[1] == size);
             if (s >= 0 && b >= 0) ++seen[s][b];
+            if (x >= 0 && bits == 32) ++scaled[x];
         }
         for (auto& row : seen)
             for (int n : row) CHECK_INT(n, 1);
+        for (int n : scaled) CHECK_INT(n, 1);
     }
     FreeLibrary(exe);
 }
@@ -365,7 +369,7 @@ void LayoutAtEachScale() {
 void RunDecorationsTests() {
     Scenario("placement, icons and the credit link", PlacementIconsAndLink);
     Scenario("no placement, icons or link without a catalog", NoDecorationsWithoutCatalog);
-    Scenario("the icon group holds nine images", IconGroupResource);
+    Scenario("the icon group holds nine images and four for higher scales", IconGroupResource);
     Scenario("the credit link opens its address by click and by Enter", LinkOpensAddress);
     Scenario("the manifest: system DPI awareness, Windows 7 to 11", ManifestDeclarations);
     Scenario("layout and icons at 100, 150 and 200 %", LayoutAtEachScale);
