@@ -138,9 +138,10 @@ void IconGroupResource() {
     FreeLibrary(exe);
 }
 
-// The manifest as the loader reads it: aware of the system DPI (Wine runs
-// every program as if aware, so only the declaration can be checked here)
-// and made for Windows 7, 8, 8.1, and 10 and 11.
+// The manifest as the loader reads it: aware of the system DPI, and made for
+// Windows 7, 8, 8.1, and 10 and 11. Wine reports the dialog of a program
+// with or without the declaration as per-monitor aware and stretches
+// neither, so only the declaration itself can be checked here.
 void ManifestDeclarations() {
     const std::wstring exe = Input(L"CorvaneSetup.exe");
     ACTCTXW request = {};
