@@ -28,6 +28,10 @@ void CreateCreditLink(HWND dialog) {
                                    WIDE(CREDIT_BEFORE) L"<a href=\"" WIDE(CREDIT_ADDRESS) L"\">" WIDE(CREDIT_AUTHOR) L"</a>" WIDE(CREDIT_AFTER),
                                    WS_CHILD | WS_VISIBLE | WS_TABSTOP, r.left, r.top, r.right - r.left,
                                    r.bottom - r.top, dialog, nullptr, g_instance, nullptr);
+    // Left to itself the link draws in the larger system font, which the
+    // label's rectangle cuts; the label's own font fits it at every scale.
+    if (g_creditLink)
+        SendMessageW(g_creditLink, WM_SETFONT, SendMessageW(dialog, WM_GETFONT, 0, 0), FALSE);
 }
 
 void ActivateCreditLink(const NMHDR* header) {
@@ -44,8 +48,11 @@ void DestroyCreditLink() {
 
 void SetDialogIcons(HWND dialog) {
     auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
-    HANDLE big = LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
-    HANDLE small = LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR);
+    // 32 and 16 pixels at 100 %; the system's sizes at its scale.
+    HANDLE big = LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                            GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
+    HANDLE small = LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                              GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 }

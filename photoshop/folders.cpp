@@ -22,16 +22,50 @@ bool ReadApplicationPath(HKEY version, wchar_t (&value)[kPathSize + 1]) {
     return true;
 }
 
-bool AddPlugInFolderOf(HWND list, const wchar_t* installPath) {
-    for (const wchar_t* name : kPlugInFolderNames) {
-        wchar_t candidate[kPathSize];
-        if (ComposePlugInFolderCandidate(installPath, name, candidate, kPathSize) &&
-            _waccess(candidate, 0) == 0) {
-            SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(candidate));
+// The first plug-in folder name that exists under the install folder.
+bool FindPlugInFolderOf(const wchar_t* installPath, wchar_t (&folder)[kPathSize]) {
+    for (const wchar_t* name : kPlugInFolderNames)
+        if (ComposePlugInFolderCandidate(installPath, name, folder, kPathSize) && _waccess(folder, 0) == 0)
             return true;
-        }
+    return false;
+}
+
+// Whether the folder equals one of the list's first `count` items.
+bool IsListed(HWND list, LRESULT count, const wchar_t* folder) {
+    for (LRESULT item = 0; item < count; ++item) {
+        wchar_t text[kPathSize];
+        LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, item, 0);
+        if (length != CB_ERR && length < static_cast<LRESULT>(kPathSize) &&
+            SendMessageW(list, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text)) != CB_ERR &&
+            SamePlugInFolder(text, folder))
+            return true;
     }
     return false;
+}
+
+// Lists the plug-in folder of each version key in one registry view, in the
+// registry's order, up to the first key that cannot be used. A folder equal to
+// one of the list's first `known` items is left out; the view's own repeats
+// stay, as they always have.
+void AddPlugInFoldersOfView(HWND list, REGSAM view, LRESULT known) {
+    HKEY root;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPhotoshopKey, 0, KEY_READ | view, &root) != ERROR_SUCCESS) return;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[kVersionKeyNameSize];
+        DWORD nameSize = kVersionKeyNameSize;
+        if (RegEnumKeyExW(root, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        HKEY version;
+        if (RegOpenKeyExW(root, name, 0, KEY_READ | view, &version) != ERROR_SUCCESS) break;
+        wchar_t installPath[kPathSize + 1];
+        bool readable = ReadApplicationPath(version, installPath);
+        RegCloseKey(version);
+        if (!readable) break;
+        wchar_t folder[kPathSize];
+        if (FindPlugInFolderOf(installPath, folder) && !IsListed(list, known, folder))
+            SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder));
+    }
+    RegCloseKey(root);
 }
 
 bool StartsWithItem(void* context, int item, const wchar_t* prefix) {
@@ -49,24 +83,14 @@ bool StartsWithItem(void* context, int item, const wchar_t* prefix) {
 }  // namespace
 
 bool FindPlugInFolders(HWND dialog) {
-    HKEY root;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPhotoshopKey, 0, KEY_READ, &root) != ERROR_SUCCESS) return false;
     HWND list = GetDlgItem(dialog, IDC_PLUGIN_DIR);
-    bool added = false;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[kVersionKeyNameSize];
-        DWORD nameSize = kVersionKeyNameSize;
-        if (RegEnumKeyExW(root, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        HKEY version;
-        if (RegOpenKeyExW(root, name, 0, KEY_READ, &version) != ERROR_SUCCESS) break;
-        wchar_t installPath[kPathSize + 1];
-        bool readable = ReadApplicationPath(version, installPath);
-        RegCloseKey(version);
-        if (!readable) break;
-        if (AddPlugInFolderOf(list, installPath)) added = true;
-    }
-    RegCloseKey(root);
+    const LRESULT before = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    // The 32-bit view first, as the program has always read it; then the
+    // 64-bit view, the only one where 64-bit editors keep their version keys.
+    // On 32-bit Windows both name the one registry, and the second adds nothing.
+    AddPlugInFoldersOfView(list, KEY_WOW64_32KEY, 0);
+    AddPlugInFoldersOfView(list, KEY_WOW64_64KEY, SendMessageW(list, CB_GETCOUNT, 0, 0));
+    const bool added = SendMessageW(list, CB_GETCOUNT, 0, 0) > before;
     if (added) SendMessageW(list, CB_SETCURSEL, 0, 0);
     return added;
 }

@@ -11,6 +11,21 @@ bool ComposePlugInFolderCandidate(const wchar_t* installPath, const wchar_t* fol
            WideAppend(out, size, folderName);
 }
 
+static wchar_t FoldAscii(wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; }
+
+static size_t LengthWithoutTrailingBackslash(const wchar_t* path) {
+    size_t length = WideLength(path);
+    return length && path[length - 1] == L'\\' ? length - 1 : length;
+}
+
+bool SamePlugInFolder(const wchar_t* a, const wchar_t* b) {
+    const size_t length = LengthWithoutTrailingBackslash(a);
+    if (LengthWithoutTrailingBackslash(b) != length) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    return true;
+}
+
 bool ComposeListingPattern(wchar_t* folder, size_t folderSize, wchar_t* pattern, size_t patternSize) {
     if (!EnsureTrailingBackslash(folder, folderSize)) return false;
     return WideCopy(pattern, patternSize, folder) && WideAppend(pattern, patternSize, L"\\*");

@@ -10,6 +10,11 @@ extern const wchar_t* const kPlugInFolderNames[2];
 bool ComposePlugInFolderCandidate(const wchar_t* installPath, const wchar_t* folderName, wchar_t* out,
                                   size_t size);
 
+// Whether two plug-in folders are the same as far as the list is concerned:
+// equal with ASCII letters folded (as the program's other name comparisons
+// fold) and one trailing backslash on either side ignored.
+bool SamePlugInFolder(const wchar_t* a, const wchar_t* b);
+
 // The listing pattern "<folder>\" + "\*", and the folder text with its trailing
 // backslash ensured in `folder` itself. False when either would not fit.
 bool ComposeListingPattern(wchar_t* folder, size_t folderSize, wchar_t* pattern, size_t patternSize);

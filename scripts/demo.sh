@@ -1,17 +1,28 @@
 #!/bin/sh
 # Builds the program and starts it on the demo folder under Wine, in a prefix
 # of its own that holds a sample image-editor installation. With no display it
-# runs under Xvfb and saves a picture of the dialog in docs/setup-dialog.png.
-#   scripts/demo.sh          the shipped 32-bit program
-#   scripts/demo.sh --x64    the 64-bit one
+# runs under Xvfb and saves a picture of the dialog in docs/setup-dialog.png
+# (docs/setup-dialog-150.png at 150 %).
+#   scripts/demo.sh              the shipped 32-bit program
+#   scripts/demo.sh --x64        the 64-bit one
+#   scripts/demo.sh --scale 150  at a display scale of 150 % (100 to 200)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 arch=i686
-case "${1:-}" in
-    --x64) arch=x86_64 ;;
-    "") ;;
-    *) echo "usage: scripts/demo.sh [--x64]" >&2; exit 2 ;;
+scale=100
+usage() { echo "usage: scripts/demo.sh [--x64] [--scale PERCENT]" >&2; exit 2; }
+while [ $# -gt 0 ]; do
+    case $1 in
+        --x64) arch=x86_64 ;;
+        --scale) [ $# -ge 2 ] || usage; scale=$2; shift ;;
+        *) usage ;;
+    esac
+    shift
+done
+case $scale in
+    1[0-9][0-9]|200) ;;
+    *) usage ;;
 esac
 sh scripts/setup-deps.sh
 build=build/$arch
@@ -24,11 +35,13 @@ headless=""
 prefix="$root/build/demo-prefix"
 wine_start "$prefix"
 trap wine_stop EXIT INT TERM
-# The program's own bitness: its registry view, and the loader that runs it.
+# The loader of the program's bitness.
 run=$(wine_for "$arch")
 
 # The sample installation: two editor versions, one with the Chinese plug-in
-# folder name and the editor's program, one with the English name.
+# folder name and the editor's program, one with the English name. A 64-bit
+# editor keeps its version key in the registry's 64-bit view, a 32-bit one in
+# the 32-bit view; the program reads both.
 adobe="$prefix/drive_c/Program Files/Adobe"
 new="$adobe/Adobe Photoshop 2024"
 old="$adobe/Adobe Photoshop CS6"
@@ -36,15 +49,21 @@ for sub in 滤镜 Effects Filters Import-Export; do mkdir -p "$new/增效工具/
 for sub in Filters Effects; do mkdir -p "$old/Plug-Ins/$sub"; done
 cp "$build/tests/Photoshop.exe" "$new/Photoshop.exe"
 key='HKLM\Software\Adobe\Photoshop'
-"$run" reg add "$key\\180.0" /v ApplicationPath /d 'C:\Program Files\Adobe\Adobe Photoshop 2024\' /f >/dev/null 2>&1
-"$run" reg add "$key\\60.0" /v ApplicationPath /d 'C:\Program Files\Adobe\Adobe Photoshop CS6' /f >/dev/null 2>&1
+"$WINE" reg delete 'HKLM\Software\Adobe' /reg:32 /f >/dev/null 2>&1 || true
+"$WINE" reg delete 'HKLM\Software\Adobe' /reg:64 /f >/dev/null 2>&1 || true
+"$WINE" reg add "$key\\180.0" /v ApplicationPath /d 'C:\Program Files\Adobe\Adobe Photoshop 2024\' /reg:64 /f >/dev/null 2>&1
+"$WINE" reg add "$key\\60.0" /v ApplicationPath /d 'C:\Program Files\Adobe\Adobe Photoshop CS6' /reg:32 /f >/dev/null 2>&1
+# The display scale, read by every program started afterwards.
+"$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((96 * scale / 100)) /f >/dev/null 2>&1
 
 if [ -n "$headless" ]; then
     shot="$root/build/setup-dialog.bmp"
+    picture=docs/setup-dialog.png
+    [ "$scale" = 100 ] || picture=docs/setup-dialog-$scale.png
     "$run" "$build/tests/e2e_driver.exe" screenshot "$root/$build/demo/CorvaneSetup.exe" "$shot" >"$prefix.run.log" 2>&1
     mkdir -p docs
-    convert "$shot" docs/setup-dialog.png
-    echo "No display: ran under Xvfb. Picture of the dialog: $root/docs/setup-dialog.png"
+    convert "$shot" "$picture"
+    echo "No display: ran under Xvfb. Picture of the dialog: $root/$picture"
 else
     echo "Starting the installer on $root/$build/demo"
     "$run" "$build/demo/CorvaneSetup.exe" >"$prefix.run.log" 2>&1 || true

@@ -6,7 +6,8 @@ The artwork is a rounded square shaded from teal (top left) to deep blue
 It is drawn procedurally with supersampling, so edges are antialiased.
 
 The icon holds nine images: 48x48, 32x32 and 16x16 pixels, each at 4, 8 and
-32 bits per pixel, all in the classic BMP form (BITMAPINFOHEADER, XOR bitmap
+32 bits per pixel; then, for display scales above 100 %, 64x64, 40x40, 24x24
+and 20x20 at 32 bits per pixel only.  All are in the classic BMP form (BITMAPINFOHEADER, XOR bitmap
 plus 1-bpp AND mask, bottom-up rows padded to 4 bytes).  The 4- and 8-bpp
 images use palettes fitted to the artwork with nearest-colour mapping; the
 32-bpp images carry real alpha.  Output is byte-for-byte deterministic.
@@ -21,6 +22,7 @@ import sys
 
 SIZES = (48, 32, 16)
 DEPTHS = (4, 8, 32)
+SCALED_SIZES = (64, 40, 24, 20)  # big and small icons at 125, 150 and 200 %
 GRID = 16.0            # the artwork is laid out on a 16x16 grid
 SUPER = 8              # supersamples per pixel along each axis
 
@@ -166,9 +168,10 @@ def encode_image(pixels, size, bpp):
 
 
 def build_ico():
-    art = {size: render(size) for size in SIZES}
+    art = {size: render(size) for size in SIZES + SCALED_SIZES}
     images = [(size, bpp, encode_image(art[size], size, bpp))
               for bpp in DEPTHS for size in SIZES]
+    images += [(size, 32, encode_image(art[size], size, 32)) for size in SCALED_SIZES]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     blobs = []
@@ -187,7 +190,8 @@ def main():
     os.makedirs(os.path.dirname(path) or ".", exist_ok=True)
     with open(path, "wb") as f:
         f.write(data)
-    print("wrote %s (%d bytes, %d images)" % (path, len(data), len(SIZES) * len(DEPTHS)))
+    print("wrote %s (%d bytes, %d images)" % (path, len(data),
+                                               len(SIZES) * len(DEPTHS) + len(SCALED_SIZES)))
 
 
 if __name__ == "__main__":

@@ -1,6 +1,10 @@
 // What the dialog gets after its real work is set up: placement, icons, the
 // credit link and the auto-completion note; and the picture for the README.
+#include <objbase.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 #include "tests/e2e/harness.h"
 
@@ -13,20 +17,28 @@ HWND FindChildOfClass(HWND parent, const wchar_t* className) {
     return FindWindowExW(parent, nullptr, className, nullptr);
 }
 
-// Whether the dialog has its big and small icons ("1 1"), asked from inside
-// the program: Wine answers WM_GETICON from another process with nothing.
-std::wstring ProbeIcons(SetupRun& run, const TempDir& dir) {
-    CopyInput(L"icon_probe.dll", dir / L"icon_probe.dll");
-    HMODULE probe = LoadLibraryW((dir / L"icon_probe.dll").c_str());
-    auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeIcons")));
+// Runs one of the probe's hooks inside the program and returns what it wrote:
+// Wine answers WM_GETICON from another process with nothing, and the fonts
+// to measure with are the program's own.
+std::string Probe(SetupRun& run, const TempDir& dir, const char* hookName, UINT message, const wchar_t* file) {
+    const std::wstring dll = dir / L"icon_probe.dll", result = dir / file;
+    if (!Exists(dll)) CopyInput(L"icon_probe.dll", dll);
+    DeleteFileW(result.c_str());
+    HMODULE probe = LoadLibraryW(dll.c_str());
+    auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, hookName)));
     DWORD thread = GetWindowThreadProcessId(run.Dialog(), nullptr);
     HHOOK hook = proc ? SetWindowsHookExW(WH_GETMESSAGE, proc, probe, thread) : nullptr;
-    const std::wstring result = dir / L"icon-probe.txt";
-    run.Post(WM_APP + 0x4C1, 0, 0);
+    run.Post(message, 0, 0);
     for (int i = 0; i < 250 && ReadBytes(result).empty(); ++i) Sleep(20);
     std::string text = ReadBytes(result);
     if (hook) UnhookWindowsHookEx(hook);
     FreeLibrary(probe);
+    return text;
+}
+
+// Whether the dialog has its big and small icons ("1 1").
+std::wstring ProbeIcons(SetupRun& run, const TempDir& dir) {
+    std::string text = Probe(run, dir, "ProbeIcons", WM_APP + 0x4C1, L"icon-probe.txt");
     return std::wstring(text.begin(), text.end());
 }
 
@@ -95,7 +107,8 @@ void NoDecorationsWithoutCatalog() {
 }
 
 // The icon group in the built program: nine images, 48, 32 and 16 pixels at
-// 4, 8 and 32 bits, in the Chinese (PRC) language.
+// 4, 8 and 32 bits, and for higher display scales 64, 40, 24 and 20 pixels at
+// 32 bits, in the Chinese (PRC) language.
 void IconGroupResource() {
     HMODULE exe = LoadLibraryExW(Input(L"CorvaneSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     CHECK(exe != nullptr);
@@ -106,20 +119,64 @@ void IconGroupResource() {
     if (found) {
         const BYTE* group = static_cast<const BYTE*>(LockResource(LoadResource(exe, found)));
         const WORD count = *reinterpret_cast<const WORD*>(group + 4);
-        CHECK_INT(count, 9);
-        int seen[3][3] = {};
-        for (int i = 0; i < count && i < 9; ++i) {
+        CHECK_INT(count, 13);
+        int seen[3][3] = {}, scaled[4] = {};
+        for (int i = 0; i < count && i < 13; ++i) {
             const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY
             const int size = entry[0], bits = *reinterpret_cast<const WORD*>(entry + 6);
             const int s = size == 48 ? 0 : size == 32 ? 1 : size == 16 ? 2 : -1;
             const int b = bits == 4 ? 0 : bits == 8 ? 1 : bits == 32 ? 2 : -1;
-            CHECK(s >= 0 && b >= 0 && entry[1] == size);
+            const int x = size == 64 ? 0 : size == 40 ? 1 : size == 24 ? 2 : size == 20 ? 3 : -1;
+            CHECK(((s >= 0 && b >= 0) || (x >= 0 && bits == 32)) && entry[1] == size);
             if (s >= 0 && b >= 0) ++seen[s][b];
+            if (x >= 0 && bits == 32) ++scaled[x];
         }
         for (auto& row : seen)
             for (int n : row) CHECK_INT(n, 1);
+        for (int n : scaled) CHECK_INT(n, 1);
     }
     FreeLibrary(exe);
+}
+
+// The manifest as the loader reads it: aware of the system DPI, and made for
+// Windows 7, 8, 8.1, and 10 and 11. Wine reports the dialog of a program
+// with or without the declaration as per-monitor aware and stretches
+// neither, so only the declaration itself can be checked here.
+void ManifestDeclarations() {
+    const std::wstring exe = Input(L"CorvaneSetup.exe");
+    ACTCTXW request = {};
+    request.cbSize = sizeof(request);
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = exe.c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    HANDLE context = CreateActCtxW(&request);
+    CHECK(context != INVALID_HANDLE_VALUE);
+    if (context == INVALID_HANDLE_VALUE) return;
+    wchar_t aware[64] = L"";
+    QueryActCtxSettingsW(0, context, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware", aware,
+                         64, nullptr);
+    CHECK_TEXT(aware, L"true");
+    // Windows 10's layout, which Wine uses too; older headers lack the last field.
+    struct {
+        DWORD count;
+        struct {
+            GUID id;
+            DWORD type;
+            ULONGLONG maxVersionTested;
+        } elements[8];
+    } compatibility = {};
+    CHECK(QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext, &compatibility,
+                       sizeof(compatibility), nullptr));
+    std::wstring systems;
+    for (DWORD i = 0; i < compatibility.count && i < 8; ++i) {
+        wchar_t id[64] = L"";
+        StringFromGUID2(compatibility.elements[i].id, id, 64);
+        systems += id;
+        systems += L" ";
+    }
+    CHECK_TEXT(systems, L"{35138B9A-5D96-4FBD-8E2D-A2440225F93A} {4A2F28E3-53B9-4441-BA9C-D69D4A4A6E38} "
+                        L"{1F676C76-80E1-4239-95BB-83D0F6D0DA78} {8E0F7A12-BFB3-4FE8-B9A5-48FD50A15A9A} ");
+    ReleaseActCtx(context);
 }
 
 // Where the link text is drawn in the link colour (blue), to click on it.
@@ -184,13 +241,139 @@ void LinkOpensAddress() {
     RegCloseKey(key);
 }
 
+// The dialog as the program lays it out, measured by the probe from inside.
+struct ControlLayout {
+    int id;
+    std::string className;
+    RECT rect;   // client coordinates
+    SIZE text;   // the text's extent in the control's font; -1 for no text
+};
+struct Layout {
+    int dpi = 0;
+    int icon = 0, iconHeight = 0, smallIcon = 0, smallIconHeight = 0, captionButton = 0, screenWidth = 0,
+        screenHeight = 0;
+    SIZE big{}, small{}, shown{};
+    RECT window{};
+    SIZE client{};
+    std::vector<ControlLayout> controls;
+};
+
+Layout ProbeLayout(SetupRun& run, const TempDir& dir) {
+    std::istringstream in(Probe(run, dir, "ProbeLayout", WM_APP + 0x4C2, L"layout-probe.txt"));
+    Layout l;
+    std::string word;
+    while (in >> word) {
+        if (word == "dpi") {
+            in >> l.dpi;
+        } else if (word == "metrics") {
+            in >> l.icon >> l.iconHeight >> l.smallIcon >> l.smallIconHeight >> l.captionButton >> l.screenWidth >>
+                l.screenHeight;
+        } else if (word == "icons") {
+            in >> l.big.cx >> l.big.cy >> l.small.cx >> l.small.cy >> l.shown.cx >> l.shown.cy;
+        } else if (word == "window") {
+            in >> l.window.left >> l.window.top >> l.window.right >> l.window.bottom;
+        } else if (word == "client") {
+            in >> l.client.cx >> l.client.cy;
+        } else if (word == "control") {
+            ControlLayout c;
+            in >> c.id >> c.className >> c.rect.left >> c.rect.top >> c.rect.right >> c.rect.bottom >> c.text.cx >>
+                c.text.cy;
+            l.controls.push_back(c);
+        }
+    }
+    if (!l.dpi || l.controls.empty()) throw TestFailure("the layout probe did not answer");
+    return l;
+}
+
+// LogPixels for the programs started while it lives (Wine reads it at each
+// start); 96 again afterwards, also when a scenario fails half-way.
+class DisplayScale {
+public:
+    explicit DisplayScale(DWORD dpi) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key_, nullptr) != ERROR_SUCCESS)
+            throw TestFailure("cannot open the desktop settings");
+        Set(dpi);
+    }
+    ~DisplayScale() {
+        Set(96);
+        RegCloseKey(key_);
+    }
+    DisplayScale(const DisplayScale&) = delete;
+    DisplayScale& operator=(const DisplayScale&) = delete;
+
+private:
+    void Set(DWORD dpi) { RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), 4); }
+    HKEY key_ = nullptr;
+};
+
+std::string Name(const ControlLayout& c) { return c.className + " " + std::to_string(c.id); }
+
+// At 100, 150 and 200 %: the icons are loaded at the scaled sizes; every control lies in the client area, none overlaps
+// another and no text is wider or taller than its control; the placement
+// rules hold.
+void LayoutAtEachScale() {
+    TempDir dir;
+    LayOutProgram(dir, L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=A\r\n[A]\r\nName=锐化大师 Sharpen\r\n"
+                       L"SrcFile=CorvaneSharpen.8bf\r\nDescription=边缘感知锐化，保留细节并抑制噪点。\r\n",
+                  {L"CorvaneSharpen.8bf"});
+    for (int dpi : {96, 144, 192}) {
+        const std::string at = " at " + std::to_string(dpi) + " dpi";
+        DisplayScale scale(dpi);
+        SetupRun run(dir / L"CorvaneSetup.exe");
+        Layout l = ProbeLayout(run, dir);
+        run.Click(IDCANCEL);
+        CHECK_INT(run.WaitExit(), 2);
+        CHECK_INT(l.dpi, dpi);
+        // Wine scales these with the DPI as Windows does; the icons follow them.
+        CHECK_INT(l.icon, MulDiv(32, dpi, 96));
+        CHECK_INT(l.smallIcon, MulDiv(16, dpi, 96));
+        CHECK_INT(l.big.cx, l.icon);
+        CHECK_INT(l.big.cy, l.iconHeight);
+        CHECK_INT(l.small.cx, l.smallIcon);
+        CHECK_INT(l.small.cy, l.smallIconHeight);
+        CHECK_INT(l.shown.cx, l.icon);
+        CHECK_INT(l.shown.cy, l.iconHeight);
+
+        const int w = l.window.right - l.window.left, h = l.window.bottom - l.window.top;
+        int x = std::max(0, l.screenWidth - w) / 2 - l.captionButton, y = std::max(0, l.screenHeight - h) / 3;
+        if (x + w > l.screenWidth) x = std::max(0, l.screenWidth - w);
+        if (y + h > l.screenHeight) y = std::max(0, l.screenHeight - h);
+        CHECK_INT(l.window.left, x);
+        CHECK_INT(l.window.top, y);
+
+        const RECT client = {0, 0, l.client.cx, l.client.cy};
+        bool linkSeen = false;
+        for (size_t i = 0; i < l.controls.size(); ++i) {
+            const ControlLayout& c = l.controls[i];
+            RECT r = c.rect, both;
+            UnionRect(&both, &r, &client);
+            if (!EqualRect(&both, &client)) Fail(__FILE__, __LINE__, Name(c) + " leaves the client area" + at);
+            for (size_t j = i + 1; j < l.controls.size(); ++j)
+                if (IntersectRect(&both, &r, &l.controls[j].rect))
+                    Fail(__FILE__, __LINE__, Name(c) + " overlaps " + Name(l.controls[j]) + at);
+            if (c.text.cx < 0) continue;
+            linkSeen = linkSeen || c.className == "SysLink";
+            // A push button draws its text inside its edge and focus rectangle.
+            const int margin = c.className == "Button" ? 6 : 0;
+            if (c.text.cx + margin > r.right - r.left || c.text.cy > r.bottom - r.top)
+                Fail(__FILE__, __LINE__,
+                     Name(c) + " cuts its text: " + std::to_string(c.text.cx) + " x " + std::to_string(c.text.cy) +
+                         " in " + std::to_string(r.right - r.left) + " x " + std::to_string(r.bottom - r.top) + at);
+        }
+        CHECK(linkSeen);
+    }
+}
+
 }  // namespace
 
 void RunDecorationsTests() {
     Scenario("placement, icons and the credit link", PlacementIconsAndLink);
     Scenario("no placement, icons or link without a catalog", NoDecorationsWithoutCatalog);
-    Scenario("the icon group holds nine images", IconGroupResource);
+    Scenario("the icon group holds nine images and four for higher scales", IconGroupResource);
     Scenario("the credit link opens its address by click and by Enter", LinkOpensAddress);
+    Scenario("the manifest: system DPI awareness, Windows 7 to 11", ManifestDeclarations);
+    Scenario("layout and icons at 100, 150 and 200 %", LayoutAtEachScale);
 }
 
 // Saves the dialog, as it shows after start-up, as a 24-bit BMP.

@@ -43,12 +43,12 @@ std::vector<std::wstring> Listing(const std::wstring& folder) {
     return names;
 }
 
-// The version keys as the registry enumerates them, in the view that this
-// driver writes and the program of the same bitness reads.
-std::vector<std::wstring> VersionKeys() {
+// The version keys as the registry enumerates them, in one view: by default
+// the one that this driver writes.
+std::vector<std::wstring> VersionKeys(REGSAM view = 0) {
     std::vector<std::wstring> names;
     HKEY root;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Adobe\\Photoshop", 0, KEY_READ, &root)) return names;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Adobe\\Photoshop", 0, KEY_READ | view, &root)) return names;
     wchar_t name[256];
     for (DWORD i = 0;; ++i) {
         DWORD size = 256;
@@ -61,9 +61,9 @@ std::vector<std::wstring> VersionKeys() {
 
 // The folders expected in the list: each key's folder in enumeration order,
 // skipping keys mapped to "" and stopping at the first key not in the map.
-std::vector<std::wstring> InRegistryOrder(const std::map<std::wstring, std::wstring>& folderOf) {
+std::vector<std::wstring> InRegistryOrder(const std::map<std::wstring, std::wstring>& folderOf, REGSAM view = 0) {
     std::vector<std::wstring> folders;
-    for (const std::wstring& key : VersionKeys()) {
+    for (const std::wstring& key : VersionKeys(view)) {
         auto found = folderOf.find(key);
         if (found == folderOf.end()) break;
         if (!found->second.empty()) folders.push_back(found->second);
@@ -148,6 +148,62 @@ void SearchEndsAtUnreadableKey() {
     CHECK(run.Items(IDC_PLUGIN_DIR).empty());
     CHECK_TEXT(run.Text(IDC_PLUGIN_DIR), L"");
     CHECK(run.Items(IDC_SUB_DIR).empty());
+}
+
+// Both builds read the 32-bit view and then the 64-bit one, each by the same
+// rules (a key without a plug-in folder adds nothing, a key without
+// ApplicationPath ends that view's search, repeats within a view stay); a
+// 64-bit-view folder already listed from the 32-bit view, in whatever ASCII
+// case, is not listed again.
+void FoldersFromBothViews() {
+    TempDir dir;
+    LayOutProgram(dir, Catalog({{L"Filters", L""}}));
+    const std::wstring a = dir / L"ps-a", b = dir / L"ps-b", shared = dir / L"ps-shared", bare = dir / L"ps-bare",
+                       after = dir / L"ps-after";
+    for (const std::wstring& install : {a, b, shared, after}) MakeDirs(install + L"\\" + kEn + L"\\Filters");
+    MakeDirs(bare);
+    SetPhotoshopVersions({{L"1.0", a},
+                          {L"2.0", a + L"\\"},
+                          {L"3.0", bare},
+                          {L"4.0", shared},
+                          {L"5.0", L"", false},
+                          {L"6.0", after}},
+                         KEY_WOW64_32KEY);
+    SetPhotoshopVersions({{L"1.0", b},
+                          {L"2.0", dir / L"PS-SHARED\\"},
+                          {L"3.0", b},
+                          {L"4.0", a},
+                          {L"5.0", L"", false},
+                          {L"6.0", after}},
+                         KEY_WOW64_64KEY);
+    const std::wstring inA = a + L"\\" + kEn, inB = b + L"\\" + kEn;
+    std::vector<std::wstring> expected =
+        InRegistryOrder({{L"1.0", inA}, {L"2.0", inA}, {L"3.0", L""}, {L"4.0", shared + L"\\" + kEn}}, KEY_WOW64_32KEY);
+    for (const std::wstring& folder : InRegistryOrder({{L"1.0", inB}, {L"2.0", L""}, {L"3.0", inB}, {L"4.0", L""}},
+                                                      KEY_WOW64_64KEY))
+        expected.push_back(folder);
+    CHECK_INT(expected.size(), 5);
+    CHECK_INT(VersionKeys(KEY_WOW64_32KEY).size(), 6);
+    CHECK_INT(VersionKeys(KEY_WOW64_64KEY).size(), 6);
+
+    SetupRun run(dir / L"CorvaneSetup.exe");
+    CHECK_LIST(run.Items(IDC_PLUGIN_DIR), expected);
+    CHECK_INT(run.Selection(IDC_PLUGIN_DIR), 0);
+    CHECK_TEXT(run.Text(IDC_PLUGIN_DIR), inA);
+    CHECK_TEXT(Picked(run), L"Filters");
+}
+
+// Only one view holds version keys: each alone fills the list.
+void FoldersFromEitherView() {
+    TempDir dir;
+    LayOutProgram(dir, Catalog({{L"", L""}}));
+    const std::wstring install = dir / L"ps";
+    MakeDirs(install + L"\\" + kZh);
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        ClearRegistry();
+        SetPhotoshopVersions({{L"10.0", install}}, view);
+        CHECK_LIST(ListedFolders(dir), (std::vector<std::wstring>{install + L"\\" + kZh}));
+    }
 }
 
 // A rebuild selects the first listed whole-name match of either name, ASCII
@@ -298,6 +354,8 @@ void ManySubFolders() {
 void RunFoldersTests() {
     Scenario("plug-in folders from the registry, in its order", FoldersFromRegistry);
     Scenario("the search ends at the first unreadable version key", SearchEndsAtUnreadableKey);
+    Scenario("both registry views: the 32-bit view's folders, then the 64-bit view's new ones", FoldersFromBothViews);
+    Scenario("either registry view alone", FoldersFromEitherView);
     Scenario("preferred sub-folder: whole names on a rebuild, prefixes on a catalog change", PreferredSubFolder);
     Scenario("folder box: a pick and each keystroke relist the sub-folders", FolderBoxChanges);
     Scenario("without a catalog a typed folder is still listed", NoCatalog);

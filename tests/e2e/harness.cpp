@@ -231,9 +231,10 @@ void RemoveTree(const std::wstring& path) {
 
 // ---- registry --------------------------------------------------------------
 
-static void SetString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+static void SetString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value,
+                      REGSAM view = 0) {
     HKEY k;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &k, nullptr) != ERROR_SUCCESS)
         throw TestFailure("cannot create key " + Utf8(key));
     if (name || !value.empty())
         RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -241,14 +242,25 @@ static void SetString(HKEY root, const std::wstring& key, const wchar_t* name, c
     RegCloseKey(k);
 }
 
-void SetPhotoshopVersions(const std::vector<PhotoshopVersion>& versions) {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Adobe");
+// Below "Software" nothing is redirected, so the tree empties in the view
+// that opened it.
+static void DeleteAdobeKey(REGSAM view) {
+    HKEY adobe;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Adobe", 0, KEY_ALL_ACCESS | view, &adobe) != ERROR_SUCCESS)
+        return;
+    RegDeleteTreeW(adobe, nullptr);
+    RegCloseKey(adobe);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Adobe", view, 0);
+}
+
+void SetPhotoshopVersions(const std::vector<PhotoshopVersion>& versions, REGSAM view) {
+    DeleteAdobeKey(view);
     for (const PhotoshopVersion& v : versions) {
         std::wstring key = L"Software\\Adobe\\Photoshop\\" + v.key;
         if (v.hasPath)
-            SetString(HKEY_LOCAL_MACHINE, key, L"ApplicationPath", v.applicationPath);
+            SetString(HKEY_LOCAL_MACHINE, key, L"ApplicationPath", v.applicationPath, view);
         else
-            SetString(HKEY_LOCAL_MACHINE, key, L"Other", L"x");
+            SetString(HKEY_LOCAL_MACHINE, key, L"Other", L"x", view);
     }
 }
 
@@ -258,7 +270,8 @@ void SetPsdAssociation(const std::wstring& className, const std::wstring& comman
 }
 
 void ClearRegistry() {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Adobe");
+    DeleteAdobeKey(KEY_WOW64_32KEY);
+    DeleteAdobeKey(KEY_WOW64_64KEY);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, L".psd");
     RegDeleteTreeW(HKEY_CLASSES_ROOT, L"CorvaneTest.Document");
 }

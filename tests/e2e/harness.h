@@ -55,15 +55,17 @@ void CopyInput(const wchar_t* name, const std::wstring& to);
 void LayOutProgram(const TempDir& dir, const std::wstring& catalog, const std::vector<std::wstring>& plugins = {});
 void RemoveTree(const std::wstring& path);
 
-// ---- registry (the driver's own view, which a program of its bitness reads) ---
+// ---- registry ------------------------------------------------------------
+// The editor's version keys replace those of one view: the driver's own (0),
+// or KEY_WOW64_32KEY or KEY_WOW64_64KEY.
 struct PhotoshopVersion {
     std::wstring key;
     std::wstring applicationPath;
     bool hasPath = true;
 };
-void SetPhotoshopVersions(const std::vector<PhotoshopVersion>& versions);
+void SetPhotoshopVersions(const std::vector<PhotoshopVersion>& versions, REGSAM view = 0);
 void SetPsdAssociation(const std::wstring& className, const std::wstring& command);
-void ClearRegistry();
+void ClearRegistry();  // the version keys of both views, and the association
 
 // ---- the running program ---------------------------------------------------
 struct MessageBoxInfo {

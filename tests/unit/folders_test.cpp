@@ -21,6 +21,27 @@ TEST(PlugInFolders, CandidatesJoinTheInstallFolderWithOneBackslash) {
     EXPECT_FALSE(ComposePlugInFolderCandidate(std::wstring(259, L'x').c_str(), L"Plug-Ins", out.data(), kPathSize));
 }
 
+// A 64-bit-view folder is left out when it equals one already listed.
+TEST(PlugInFolders, SameFolderFoldsAsciiCaseAndIgnoresOneTrailingBackslash) {
+    struct Case { const wchar_t *a, *b; bool same; };
+    const Case cases[] = {
+        {L"C:\\PS\\Plug-Ins", L"C:\\PS\\Plug-Ins", true},
+        {L"C:\\PS\\Plug-Ins", L"c:\\ps\\PLUG-INS", true},
+        {L"C:\\PS\\增效工具\\", L"C:\\PS\\增效工具", true},
+        {L"C:\\PS\\Plug-Ins", L"C:\\PS\\Plug-Ins\\", true},
+        {L"C:\\PS\\Plug-Ins\\\\", L"C:\\PS\\Plug-Ins", false},  // one backslash only
+        {L"C:\\PS\\Plug-Ins", L"C:\\PS\\Plug-In", false},
+        {L"C:\\PS\\Plug-Ins", L"C:\\PS2\\Plug-Ins", false},
+        {L"C:\\PS\\Plug-Ins", L"C:\\PS\\增效工具", false},
+        {L"C:\\Été\\Plug-Ins", L"C:\\été\\Plug-Ins", false},  // ASCII letters only
+        {L"C:\\PS\\Plug-Ins", L"C:/PS/Plug-Ins", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SamePlugInFolder(c.a, c.b), c.same) << testing::PrintToString(c.a) << " " << testing::PrintToString(c.b);
+        EXPECT_EQ(SamePlugInFolder(c.b, c.a), c.same) << testing::PrintToString(c.b) << " " << testing::PrintToString(c.a);
+    }
+}
+
 TEST(SubFolderList, ListingPatternEndsInTwoBackslashesAndAStar) {
     std::vector<wchar_t> folder(kPathSize), pattern(kPathSize);
     for (const wchar_t* text : {L"C:\\PS\\Plug-Ins", L"C:\\PS\\Plug-Ins\\"}) {
