@@ -74,15 +74,19 @@ DWORD CopyIntoPlace(const wchar_t* source, const wchar_t* destination) {
     if (DWORD code = CheckReplaceable(destination)) return code;
     wchar_t temporary[kPathSize];
     if (DWORD code = ReserveTemporaryFile(destination, temporary)) return code;
-    if (CopyFileW(source, temporary, FALSE) &&
-        MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return 0;
-    DWORD code = GetLastError();
-    SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);  // a read-only source makes a read-only copy
-    DeleteFileW(temporary);
-    // Opened by another program since the check: say so, as the check would.
-    if (code == ERROR_ACCESS_DENIED && CheckReplaceable(destination) == ERROR_SHARING_VIOLATION)
-        code = ERROR_SHARING_VIOLATION;
+    DWORD code = 0;
+    if (!CopyFileW(source, temporary, FALSE)) {
+        code = GetLastError();
+    } else if (!MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        code = GetLastError();
+        // Opened by another program since the check: say so, as the check would.
+        if (code == ERROR_ACCESS_DENIED && CheckReplaceable(destination) == ERROR_SHARING_VIOLATION)
+            code = ERROR_SHARING_VIOLATION;
+    }
+    if (code) {
+        SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);  // a read-only source makes a read-only copy
+        DeleteFileW(temporary);
+    }
     return code;
 }
 
