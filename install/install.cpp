@@ -36,6 +36,61 @@ bool ReadBoxText(HWND dialog, int id, wchar_t* out) {
     return true;
 }
 
+// Whether the file could be replaced now: 0 when it can (or is not there),
+// else the code of the open. A plug-in that the editor has loaded, or any file
+// another program holds without sharing, fails here with 32, where a rename
+// over it could say no more than "access denied".
+DWORD CheckReplaceable(const wchar_t* path) {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        return code == ERROR_FILE_NOT_FOUND ? 0 : code;
+    }
+    CloseHandle(file);
+    return 0;
+}
+
+// Creates an empty file under a free temporary name beside `destination`.
+DWORD ReserveTemporaryFile(const wchar_t* destination, wchar_t* temporary) {
+    const unsigned seed = GetTickCount() ^ (GetCurrentProcessId() << 8);
+    DWORD code = ERROR_FILE_EXISTS;
+    for (unsigned attempt = 0; attempt < 256 && (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS); ++attempt) {
+        if (!ComposeTemporaryPath(destination, seed + attempt, temporary, kPathSize)) return ERROR_FILENAME_EXCED_RANGE;
+        HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return 0;
+        }
+        code = GetLastError();
+    }
+    return code;
+}
+
+// Copies beside the destination first and then renames over it in one step,
+// so a copy that stops half-way (a full disk, a lost network folder, an
+// unreadable source) leaves the installed file as it was. 0, or the code of
+// the step that failed.
+DWORD CopyIntoPlace(const wchar_t* source, const wchar_t* destination) {
+    if (DWORD code = CheckReplaceable(destination)) return code;
+    wchar_t temporary[kPathSize];
+    if (DWORD code = ReserveTemporaryFile(destination, temporary)) return code;
+    DWORD code = 0;
+    if (!CopyFileW(source, temporary, FALSE)) {
+        code = GetLastError();
+    } else if (!MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        code = GetLastError();
+        // Opened by another program since the check: say so, as the check would.
+        if (code == ERROR_ACCESS_DENIED && CheckReplaceable(destination) == ERROR_SHARING_VIOLATION)
+            code = ERROR_SHARING_VIOLATION;
+    }
+    if (code) {
+        SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);  // a read-only source makes a read-only copy
+        DeleteFileW(temporary);
+    }
+    return code;
+}
+
 }  // namespace
 
 void FormatSystemError(DWORD code, wchar_t* text) {
@@ -58,9 +113,13 @@ int InstallPlugIn(wchar_t* resultText, HWND dialog, const wchar_t* srcFile, cons
         return 0;
     }
     wchar_t folder[kPathSize], subFolder[kPathSize], destination[kPathSize], source[kPathSize];
+    const bool read = ReadBoxText(dialog, IDC_PLUGIN_DIR, folder) && ReadBoxText(dialog, IDC_SUB_DIR, subFolder);
+    if (read && IsBlankFolderText(folder)) {
+        FormatFailure(resultText, ERROR_PATH_NOT_FOUND);
+        return 0;
+    }
     // A path cut to fit would name another file: refuse it instead.
-    if (!ReadBoxText(dialog, IDC_PLUGIN_DIR, folder) || !ReadBoxText(dialog, IDC_SUB_DIR, subFolder) ||
-        !ComposeInstallDestination(folder, subFolder, srcFile, destination, kPathSize) ||
+    if (!read || !ComposeInstallDestination(folder, subFolder, srcFile, destination, kPathSize) ||
         !GetProgramPath(srcFile, source)) {
         FormatFailure(resultText, ERROR_FILENAME_EXCED_RANGE);
         return 0;
@@ -73,8 +132,7 @@ int InstallPlugIn(wchar_t* resultText, HWND dialog, const wchar_t* srcFile, cons
         FormatText(question, kMessageSize, kOverwriteQuestionPattern, args);
         if (MessageBoxW(dialog, question, kSetupCaption, MB_YESNO | MB_ICONQUESTION) == IDNO) return 0;
     }
-    if (!CopyFileW(source, destination, FALSE)) {
-        DWORD code = GetLastError();
+    if (DWORD code = CopyIntoPlace(source, destination)) {
         FormatFailure(resultText, code);
         return 0;
     }

@@ -68,8 +68,9 @@ int EntriesIn(const std::wstring& folder) {
 }
 
 // Destinations: a sub-folder under a folder with a trailing backslash, the
-// folder itself, a typed nested sub-folder, another entry's file, an empty
-// folder box (root of the current drive); and no entry selected.
+// folder itself, a typed nested sub-folder, another entry's file, a blank
+// folder box (refused: it names no folder), the folder "\"; and no entry
+// selected.
 void Destinations() {
     TempDir dir;
     LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf", L"CorvaneFrame.8bf"});
@@ -99,9 +100,15 @@ void Destinations() {
     ExpectSuccess(run, plugIns + L"\\Filters\\CorvaneFrame.8bf");
     CHECK(ReadBytes(plugIns + L"\\Filters\\CorvaneFrame.8bf") == frame);
 
-    // "\<sub-folder>\<file>" lands on the program's current drive, here the temp folder's.
     const std::wstring rootless = plugIns.substr(3) + L"\\Empty";
     Install(run, L"", rootless);
+    ExpectFailure(run, ERROR_PATH_NOT_FOUND);
+    Install(run, L"   ", rootless);
+    ExpectFailure(run, ERROR_PATH_NOT_FOUND);
+    CHECK_INT(EntriesIn(plugIns + L"\\Empty"), 0);
+    // "\" is the program's current drive, here the temp folder's; joined with
+    // one backslash, not as a server "\\<sub-folder>".
+    Install(run, L"\\", rootless);
     ExpectSuccess(run, L"\\" + rootless + L"\\CorvaneFrame.8bf");
     CHECK(ReadBytes(plugIns + L"\\Empty\\CorvaneFrame.8bf") == frame);
     DeleteFileW((plugIns + L"\\Empty\\CorvaneFrame.8bf").c_str());
@@ -162,6 +169,10 @@ void Failures() {
     MakeDirs(plugIns + L"\\Held");
     const std::wstring held = plugIns + L"\\Held\\CorvaneSharpen.8bf";
     WriteBytes(held, "old");
+    const std::wstring loaded = plugIns + L"\\Loaded\\CorvaneSharpen.8bf";
+    MakeDirs(plugIns + L"\\Loaded");
+    CopyInput(L"CorvaneFrame.8bf", loaded);
+    const std::string frame = ReadBytes(loaded);
     // 245 + "\CorvaneSharpen.8bf" exceeds 259 characters; the folder itself fits.
     const std::wstring deep = plugIns + L"\\" + std::wstring(245 - plugIns.size() - 1, L'd');
     MakeDirs(deep);
@@ -170,7 +181,7 @@ void Failures() {
     run.Select(IDC_PLUGIN_LIST, 1);
     Install(run, plugIns, L"");
     ExpectFailure(run, ERROR_FILE_NOT_FOUND);
-    CHECK(!Exists(plugIns + L"\\CorvaneFrame.8bf"));
+    CHECK_INT(EntriesIn(plugIns), 4);  // nothing new, no temporary file
     run.Select(IDC_PLUGIN_LIST, 0);
 
     Install(run, plugIns + L"\\Missing", L"");
@@ -179,6 +190,7 @@ void Failures() {
     Install(run, plugIns, L"Taken");
     AnswerOverwrite(run, L"[NO VERSION]", L"2.1.0.7", IDYES);
     ExpectFailure(run, ERROR_ACCESS_DENIED);
+    CHECK_INT(EntriesIn(plugIns + L"\\Taken"), 1);
 
     HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     CHECK(file != INVALID_HANDLE_VALUE);
@@ -187,6 +199,17 @@ void Failures() {
     ExpectFailure(run, ERROR_SHARING_VIOLATION);
     CloseHandle(file);
     CHECK(ReadBytes(held) == "old");
+    CHECK_INT(EntriesIn(plugIns + L"\\Held"), 1);
+
+    // The editor has the plug-in loaded: it is in use (a rename over it says 5 on Windows).
+    HMODULE module = LoadLibraryW(loaded.c_str());
+    CHECK(module != nullptr);
+    Install(run, plugIns, L"Loaded");
+    run.Answer(run.WaitBox(), IDYES);
+    ExpectFailure(run, ERROR_SHARING_VIOLATION);
+    FreeLibrary(module);
+    CHECK(ReadBytes(loaded) == frame);
+    CHECK_INT(EntriesIn(plugIns + L"\\Loaded"), 1);
 
     // Too long for a path: refused, never cut down to another path.
     Install(run, deep, L"");
@@ -246,12 +269,38 @@ void NamesOutsideTheProgramFolder() {
     CHECK_INT(run.WaitExit(), 2);
 }
 
+// A copy that runs out of space half-way leaves the installed file as it was
+// and no temporary file. T: is a 16 MB RAM disk (scripts/ramdisk.sh): a new
+// 20 MB file fits neither beside the installed 4 MB one nor in its place.
+void FullDisk() {
+    if (!GetEnvironmentVariableW(L"CORVANE_RAMDISK", nullptr, 0))
+        throw TestFailure("no RAM disk as T: (scripts/ramdisk.sh mounts it, as root): full disk not tested");
+    TempDir dir;
+    LayOutProgram(dir, kCatalog);
+    WriteBytes(dir / L"CorvaneSharpen.8bf", ReadBytes(Input(L"CorvaneSharpen.8bf")) + std::string(20 << 20, 'n'));
+    const std::wstring plugIns = L"T:\\Plug-Ins", installed = plugIns + L"\\CorvaneSharpen.8bf";
+    const std::string old = ReadBytes(Input(L"CorvaneFrame.8bf")) + std::string(4 << 20, 'o');
+    MakeDirs(plugIns);
+    WriteBytes(installed, old);
+    SetupRun run(dir / L"CorvaneSetup.exe");
+    Install(run, plugIns, L"");
+    AnswerOverwrite(run, L"1.4.2.0", L"2.1.0.7", IDYES);
+    ExpectFailure(run, ERROR_DISK_FULL);
+    CHECK(ReadBytes(installed) == old);
+    CHECK_INT(EntriesIn(plugIns), 1);
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+    RemoveTree(plugIns);
+}
+
 }  // namespace
 
 void RunInstallTests() {
-    Scenario("install destinations: sub-folder, folder itself, typed, other entry, empty folder, no entry", Destinations);
+    Scenario("install destinations: sub-folder, folder itself, typed, other entry, blank folder, \\ folder, no entry",
+             Destinations);
     Scenario("overwrite question: [NO VERSION], other and equal versions, No and Yes", Overwrite);
     Scenario("copy failures: codes 2, 3, 5, 32 and 206 with the system text", Failures);
     Scenario("catalog names outside the program's folder: no version, code 123, nothing asked or written",
              NamesOutsideTheProgramFolder);
+    Scenario("full disk: the installed file stays whole, no temporary file left", FullDisk);
 }

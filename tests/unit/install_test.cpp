@@ -14,11 +14,22 @@ TEST(Install, DestinationJoinsFolderSubFolderAndFile) {
     const Case cases[] = {
         {L"C:\\PS\\Plug-Ins\\", L"Filters", L"Foo.8bf", kPathSize, L"C:\\PS\\Plug-Ins\\Filters\\Foo.8bf"},
         {L"C:\\PS\\Plug-Ins", L"", L"Foo.8bf", kPathSize, L"C:\\PS\\Plug-Ins\\Foo.8bf"},
-        {L"C:\\PS", L"Filters\\", L"Foo.8bf", kPathSize, L"C:\\PS\\Filters\\\\Foo.8bf"},  // as typed
+        {L"C:\\PS", L"Filters\\", L"Foo.8bf", kPathSize, L"C:\\PS\\Filters\\Foo.8bf"},
+        {L"C:\\PS\\\\", L"\\\\Filters", L"Foo.8bf", kPathSize, L"C:\\PS\\Filters\\Foo.8bf"},
+        {L"C:\\PS", L"\\", L"Foo.8bf", kPathSize, L"C:\\PS\\Foo.8bf"},
+        {L"C:\\PS", L"A\\\\B", L"Foo.8bf", kPathSize, L"C:\\PS\\A\\\\B\\Foo.8bf"},  // within a part: as typed
         {L"C:\\PS", L"", L"x64\\Foo.8bf", kPathSize, L"C:\\PS\\x64\\Foo.8bf"},
-        {L"", L"", L"Foo.8bf", kPathSize, L"\\Foo.8bf"},
-        {L"", L"Filters", L"Foo.8bf", kPathSize, L"\\Filters\\Foo.8bf"},
-        {L"C:\\", L"", L"Foo.8bf", kPathSize, L"C:\\\\Foo.8bf"},  // a root keeps its backslash
+        {L"Plug-Ins", L"Filters", L"Foo.8bf", kPathSize, L"Plug-Ins\\Filters\\Foo.8bf"},  // relative, as typed
+        {L"", L"", L"Foo.8bf", kPathSize, L""},  // blank: not the current drive's root
+        {L"   ", L"Filters", L"Foo.8bf", kPathSize, L""},
+        {L"\\", L"", L"Foo.8bf", kPathSize, L"\\Foo.8bf"},
+        {L"\\", L"Filters", L"Foo.8bf", kPathSize, L"\\Filters\\Foo.8bf"},  // not a server named Filters
+        {L"\\", L"\\Filters", L"Foo.8bf", kPathSize, L"\\Filters\\Foo.8bf"},
+        {L"C:\\", L"", L"Foo.8bf", kPathSize, L"C:\\Foo.8bf"},
+        {L"C:\\", L"", L"Foo.8bf", 11, L"C:\\Foo.8bf"},
+        {L"C:\\", L"", L"Foo.8bf", 10, L""},
+        {L"\\\\server\\share\\", L"Filters", L"Foo.8bf", kPathSize, L"\\\\server\\share\\Filters\\Foo.8bf"},
+        {L"\\\\server", L"", L"Foo.8bf", kPathSize, L"\\\\server\\Foo.8bf"},
         {deep, L"Filters", L"Foo.8bf", 257, deep + L"\\Filters\\Foo.8bf"},
         {deep, L"Filters", L"Foo.8bf", 256, L""},  // cut in the file
         {deep, L"Filters", L"Foo.8bf", 248, L""},  // cut in the sub-folder
@@ -30,6 +41,33 @@ TEST(Install, DestinationJoinsFolderSubFolderAndFile) {
         std::vector<wchar_t> out(c.size);
         bool ok = ComposeInstallDestination(c.folder.c_str(), c.subFolder, c.srcFile, out.data(), c.size);
         EXPECT_EQ(ok ? std::wstring(out.data()) : L"", c.expect);
+    }
+}
+
+TEST(Install, TemporaryNameFitsWhereverTheDestinationDoes) {
+    struct Case { std::wstring destination; unsigned unique; size_t size; std::wstring expect; };
+    const std::wstring folder = L"C:\\" + std::wstring(248, L'f') + L"\\";  // 252 characters
+    const Case cases[] = {
+        {L"C:\\PS\\Filters\\Foo.8bf", 0x51a2b, kPathSize, L"C:\\PS\\Filters\\~cv1a2b.tmp"},
+        {L"Foo.8bf", 0xbeef, kPathSize, L"~cvbeef.tmp"},
+        {L"\\Foo.8bf", 0x0007, kPathSize, L"\\~cv0007.tmp"},
+        {folder + L"Foo.8bf", 0x1a2b, kPathSize, folder + L"~1a2b"},  // 259 characters
+        {folder + L"Foo.8bf", 0x1a2b, 264, folder + L"~cv1a2b.tmp"},
+        {folder + L"F", 0x1a2b, 256, folder + L"~2b"},
+        {folder + L"F", 0x1a2b, 255, folder + L"~b"},
+        {folder + L"F", 0x1a2b, 254, L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.destination.substr(0, 20)) + " " + std::to_string(c.size));
+        std::vector<wchar_t> out(c.size);
+        bool ok = ComposeTemporaryPath(c.destination.c_str(), c.unique, out.data(), c.size);
+        EXPECT_EQ(ok ? std::wstring(out.data()) : L"", c.expect);
+    }
+    // Any destination of 259 characters whose name has two or more.
+    for (size_t name = 2; name <= 14; ++name) {
+        const std::wstring destination = L"C:\\" + std::wstring(255 - name, L'f') + L"\\" + std::wstring(name, L'n');
+        std::vector<wchar_t> out(kPathSize);
+        EXPECT_TRUE(ComposeTemporaryPath(destination.c_str(), 0xffff, out.data(), kPathSize)) << name;
     }
 }
 
