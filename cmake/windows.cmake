@@ -10,6 +10,7 @@ else()
     set(PE_MACHINE i386)
 endif()
 configure_file(res/setup.manifest.in ${CMAKE_BINARY_DIR}/setup.manifest @ONLY)
+configure_file(res/version.h.in ${CMAKE_BINARY_DIR}/version.h @ONLY)
 
 # Small and self-contained: no exceptions, no RTTI, everything static.
 set(small_code -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
@@ -30,7 +31,7 @@ target_compile_options(CorvaneSetup PRIVATE ${small_code} -Wall -Wextra)
 target_link_options(CorvaneSetup PRIVATE -municode ${small_link})
 target_link_libraries(CorvaneSetup PRIVATE corvane_logic comctl32 shlwapi shell32 ole32 advapi32 version)
 set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS
-    "${CMAKE_SOURCE_DIR}/res/app.ico;${CMAKE_BINARY_DIR}/setup.manifest;${CMAKE_SOURCE_DIR}/common/credit.h")
+    "${CMAKE_SOURCE_DIR}/res/app.ico;${CMAKE_BINARY_DIR}/setup.manifest;${CMAKE_SOURCE_DIR}/common/credit.h;${CMAKE_SOURCE_DIR}/res/version.rc;${CMAKE_BINARY_DIR}/version.h")
 
 # Sample plug-ins: small DLLs named like plug-ins, each with its own version data.
 set(sample_plugins "")
