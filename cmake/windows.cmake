@@ -10,6 +10,7 @@ else()
     set(PE_MACHINE i386)
 endif()
 configure_file(res/setup.manifest.in ${CMAKE_BINARY_DIR}/setup.manifest @ONLY)
+configure_file(res/version.h.in ${CMAKE_BINARY_DIR}/version.h @ONLY)
 
 # Small and self-contained: no exceptions, no RTTI, everything static.
 set(small_code -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
@@ -46,10 +47,12 @@ target_compile_options(CorvaneSetup PRIVATE ${small_code} -Wall -Wextra)
 target_link_options(CorvaneSetup PRIVATE -municode ${small_link})
 target_link_libraries(CorvaneSetup PRIVATE corvane_catalog_file corvane_logic advapi32)
 set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS
-    "${CMAKE_SOURCE_DIR}/res/app.ico;${CMAKE_BINARY_DIR}/setup.manifest;${CMAKE_SOURCE_DIR}/common/credit.h")
+    "${CMAKE_SOURCE_DIR}/res/app.ico;${CMAKE_BINARY_DIR}/setup.manifest;${CMAKE_SOURCE_DIR}/common/credit.h;${CMAKE_SOURCE_DIR}/res/version.rc;${CMAKE_BINARY_DIR}/version.h")
 
 # The plug-in maker's checker: a console program over the same catalog code.
-add_executable(CorvaneCheck check/main.cpp)
+add_executable(CorvaneCheck check/main.cpp check/check.rc)
+set_source_files_properties(check/check.rc PROPERTIES OBJECT_DEPENDS
+    "${CMAKE_SOURCE_DIR}/common/credit.h;${CMAKE_SOURCE_DIR}/res/version.rc;${CMAKE_BINARY_DIR}/version.h")
 target_compile_definitions(CorvaneCheck PRIVATE ${win32_definitions})
 target_compile_options(CorvaneCheck PRIVATE ${small_code} -Wall -Wextra)
 target_link_options(CorvaneCheck PRIVATE -municode ${small_link})

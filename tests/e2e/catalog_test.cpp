@@ -2,6 +2,9 @@
 // version texts read from the plug-in files.
 #include "tests/e2e/harness.h"
 
+#include "common/credit.h"
+#include "version.h"
+
 namespace {
 
 // Starts the program on `catalog` and checks the warning it must give, the
@@ -95,8 +98,8 @@ void DefaultsAndLimits() {
 void VersionTexts() {
     TempDir dir;
     LayOutProgram(dir,
-                  L"[PlugInInfo]\r\nCount=8\r\nPlugIn1=Zh\r\nPlugIn2=En\r\nPlugIn3=Two\r\nPlugIn4=None\r\n"
-                  L"PlugIn5=Missing\r\nPlugIn6=Long\r\nPlugIn7=NoTable\r\nPlugIn8=Nested\r\n"
+                  L"[PlugInInfo]\r\nCount=9\r\nPlugIn1=Zh\r\nPlugIn2=En\r\nPlugIn3=Two\r\nPlugIn4=None\r\n"
+                  L"PlugIn5=Missing\r\nPlugIn6=Long\r\nPlugIn7=NoTable\r\nPlugIn8=Nested\r\nPlugIn9=Self\r\n"
                   L"[Zh]\r\nName=zh\r\nSrcFile=CorvaneSharpen.8bf\r\n"
                   L"[En]\r\nName=en\r\nSrcFile=CorvaneFrame.8bf\r\n"
                   L"[Two]\r\nName=two\r\nSrcFile=CorvaneGlow.8bf\r\n"
@@ -104,7 +107,8 @@ void VersionTexts() {
                   L"[Missing]\r\nName=missing\r\nSrcFile=NotThere.8bf\r\n"
                   L"[Long]\r\nName=long\r\nSrcFile=sample_long.8bf\r\n"
                   L"[NoTable]\r\nName=notable\r\nSrcFile=sample_notrans.8bf\r\n"
-                  L"[Nested]\r\nName=nested\r\nSrcFile=plugins\\CorvaneFrame.8bf\r\n",
+                  L"[Nested]\r\nName=nested\r\nSrcFile=plugins\\CorvaneFrame.8bf\r\n"
+                  L"[Self]\r\nName=self\r\nSrcFile=CorvaneSetup.exe\r\n",
                   {L"CorvaneSharpen.8bf", L"CorvaneFrame.8bf", L"CorvaneGlow.8bf", L"CorvaneNoise.8bf",
                    L"sample_long.8bf", L"sample_notrans.8bf"});
     MakeDirs(dir / L"plugins");
@@ -122,7 +126,8 @@ void VersionTexts() {
                         {L"missing", L"NotThere.8bf", L"[NO VERSION]", L"[无]"},
                         {L"long", L"sample_long.8bf", cutVersion.c_str(), L"[无]"},
                         {L"notable", L"sample_notrans.8bf", L"[NO VERSION]", L"[无]"},
-                        {L"nested", L"plugins\\CorvaneFrame.8bf", L"1.4.2.0", L"[无]"}});
+                        {L"nested", L"plugins\\CorvaneFrame.8bf", L"1.4.2.0", L"[无]"},
+                        {L"self", L"CorvaneSetup.exe", WIDE(CORVANE_VERSION_TEXT), L"[无]"}});
     run.Click(IDCANCEL);
     CHECK_INT(run.WaitExit(), 2);
 }
@@ -147,12 +152,60 @@ void PathTooLong() {
     CHECK_INT(run.WaitExit(), 2);
 }
 
+// The programs' own version resources: every field in both languages, and
+// the numeric version, as the build set them.
+void OwnVersionResources() {
+    struct Program { const wchar_t *file, *zh, *en; } const programs[] = {
+        {L"CorvaneSetup.exe", L"Photoshop 插件安装程序", L"Photoshop plug-in installer"},
+        {L"CorvaneCheck.exe", L"Corvane 插件目录检查工具", L"Corvane plug-in folder checker"}};
+    for (const Program& program : programs) {
+        const std::wstring exe = Input(program.file);
+        DWORD handle = 0, size = GetFileVersionInfoSizeW(exe.c_str(), &handle);
+        std::vector<char> block(size);
+        if (!size || !GetFileVersionInfoW(exe.c_str(), handle, size, block.data())) {
+            Fail(__FILE__, __LINE__, "no version resource in " + Utf8(program.file));
+            continue;
+        }
+        auto field = [&](const wchar_t* language, const wchar_t* name) {
+            void* value = nullptr;
+            UINT length = 0;
+            std::wstring path = std::wstring(L"\\StringFileInfo\\") + language + L"\\" + name;
+            if (!VerQueryValueW(block.data(), path.c_str(), &value, &length) || !value) return std::wstring(L"(none)");
+            return std::wstring(static_cast<const wchar_t*>(value));
+        };
+        const std::wstring version = WIDE(CORVANE_VERSION_TEXT);
+        struct Language { const wchar_t *id, *product, *description; } const languages[] = {
+            {L"080404b0", L"Corvane Photoshop 插件安装工具", program.zh},
+            {L"040904b0", L"Corvane Setup", program.en}};
+        for (const Language& l : languages) {
+            CHECK_TEXT(field(l.id, L"ProductName"), l.product);
+            CHECK_TEXT(field(l.id, L"FileDescription"), l.description);
+            CHECK_TEXT(field(l.id, L"CompanyName"), WIDE(CREDIT_AUTHOR));
+            CHECK_TEXT(field(l.id, L"FileVersion"), version);
+            CHECK_TEXT(field(l.id, L"ProductVersion"), version);
+            CHECK_TEXT(field(l.id, L"OriginalFilename"), program.file);
+            CHECK_TEXT(field(l.id, L"LegalCopyright"), L"© 2026 " WIDE(CREDIT_AUTHOR));
+        }
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed) {
+            Fail(__FILE__, __LINE__, "no fixed version in " + Utf8(program.file));
+            continue;
+        }
+        wchar_t numeric[64];
+        swprintf(numeric, 64, L"%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                 HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+        CHECK_TEXT(numeric, version);
+    }
+}
+
 }  // namespace
 
 void RunCatalogTests() {
     Scenario("no usable catalog: warning, disabled list and Install, placeholders", EmptyCatalogs);
     Scenario("a Count too large to allocate: out-of-memory warning", CountTooLarge);
     Scenario("defaults for missing sections and keys; names cut to 63", DefaultsAndLimits);
-    Scenario("version texts through the first translation, or [NO VERSION]", VersionTexts);
+    Scenario("version texts through the first translation, or [NO VERSION]; the program's own", VersionTexts);
+    Scenario("the programs' version resources in both languages", OwnVersionResources);
     Scenario("a plug-in path too long for its buffer reads as missing", PathTooLong);
 }
