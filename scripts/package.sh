@@ -1,6 +1,7 @@
 #!/bin/sh
 # Packages a plug-in folder for shipping:
-#   scripts/package.sh [--x64] [--codepage N] [--out DIR] [FOLDER]
+#   scripts/package.sh [--x64] [--codepage N] [--out DIR]
+#                      [--sign CERT.pfx [--sign-password-file FILE] [--timestamp URL]] [FOLDER]
 # FOLDER holds Corvane.ini and the plug-in files it names. It is checked with
 # CorvaneCheck under Wine (after its catalog is stored as UTF-16LE with a
 # byte-order mark, from UTF-8, UTF-16 or, with --codepage N, code page N), and
@@ -10,21 +11,30 @@
 # Without FOLDER the demo folder is packaged as dist/CorvaneSetup-x86/ (or
 # CorvaneSetup-x64/).
 #
+# --sign signs the program with Authenticode (SHA-256) with the certificate
+# and key in CERT.pfx, whose password comes from CORVANE_SIGN_PASSWORD or from
+# FILE, never from the command line; --timestamp adds a time stamp from URL.
+# Each signature is verified against the certificate before anything is
+# written.
+#
 # Only programs that scripts/test.sh has passed are packaged: when the build
 # differs from the tested one, the tests run first. Tests of this script set
 # CORVANE_PACKAGE_BUILD to a build folder whose programs are taken as they are.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 usage() {
-    echo "usage: scripts/package.sh [--x64] [--codepage N] [--out DIR] [FOLDER]" >&2
+    echo "usage: scripts/package.sh [--x64] [--codepage N] [--out DIR] [--sign CERT.pfx [--sign-password-file FILE] [--timestamp URL]] [FOLDER]" >&2
     exit 2
 }
-arch=i686 codepage="" out=dist folder=""
+arch=i686 codepage="" out=dist folder="" cert="" password_file="" timestamp=""
 while [ $# -gt 0 ]; do
     case $1 in
         --x64) arch=x86_64 ;;
         --codepage) [ $# -ge 2 ] || usage; codepage=$2; shift ;;
         --out) [ $# -ge 2 ] || usage; out=$2; shift ;;
+        --sign) [ $# -ge 2 ] || usage; cert=$(realpath "$2"); shift ;;
+        --sign-password-file) [ $# -ge 2 ] || usage; password_file=$(realpath "$2"); shift ;;
+        --timestamp) [ $# -ge 2 ] || usage; timestamp=$2; shift ;;
         -*) usage ;;
         *) [ -z "$folder" ] || usage; folder=$1 ;;
     esac
@@ -37,6 +47,16 @@ if [ -n "$folder" ]; then
     case $name in /|.|..|'') echo "package: give the plug-in folder itself, not $folder" >&2; exit 2 ;; esac
 fi
 out=$(realpath -m "$out")
+if [ -n "$cert" ]; then
+    [ -f "$cert" ] || { echo "package: no certificate file $cert" >&2; exit 2; }
+    if [ -z "$password_file" ] && [ -z "${CORVANE_SIGN_PASSWORD+set}" ]; then
+        echo "package: --sign needs the certificate's password in CORVANE_SIGN_PASSWORD or --sign-password-file FILE" >&2
+        exit 2
+    fi
+    [ -z "$password_file" ] || [ -f "$password_file" ] || { echo "package: no password file $password_file" >&2; exit 2; }
+elif [ -n "$password_file$timestamp" ]; then
+    usage
+fi
 cd "$root"
 
 build=${CORVANE_PACKAGE_BUILD:-}
@@ -87,13 +107,41 @@ case $status in
     *) cat "$stage/check.err" >&2; echo "package: the checker failed ($status); nothing packaged" >&2; exit 1 ;;
 esac
 
+# Signed and verified in the stage, so that a failure leaves nothing behind.
+program=$build/CorvaneSetup.exe
+if [ -n "$cert" ]; then
+    pass=$stage/password
+    (umask 077; if [ -n "$password_file" ]; then cat "$password_file"; else printf '%s' "$CORVANE_SIGN_PASSWORD"; fi >"$pass")
+    if ! openssl pkcs12 -in "$cert" -passin "file:$pass" -nokeys -out "$stage/cert.pem" 2>"$stage/sign.err"; then
+        echo "package: cannot open $cert: wrong password, or not a PKCS#12 file; nothing packaged" >&2
+        exit 1
+    fi
+    url=$(sed -n 's/^#define CREDIT_ADDRESS "\(.*\)"$/\1/p' common/credit.h)
+    if ! osslsigncode sign -pkcs12 "$cert" -readpass "$pass" -h sha256 -n "Corvane Setup" -i "$url" \
+        ${timestamp:+-ts "$timestamp"} -in "$program" -out "$stage/CorvaneSetup.exe" >"$stage/sign.err" 2>&1; then
+        sed 's/^/    /' "$stage/sign.err" >&2
+        echo "package: signing with $cert failed; nothing packaged" >&2
+        exit 1
+    fi
+    if ! osslsigncode verify -CAfile "$stage/cert.pem" -in "$stage/CorvaneSetup.exe" >"$stage/verify.txt" 2>&1; then
+        sed 's/^/    /' "$stage/verify.txt" >&2
+        echo "package: the signature does not verify against $cert; nothing packaged" >&2
+        exit 1
+    fi
+    program=$stage/CorvaneSetup.exe
+    echo "CorvaneSetup.exe signed with $cert and verified against it"
+    [ -n "$timestamp" ] || echo "package: signed without a time stamp (--timestamp URL adds one): the signature stops verifying when the certificate expires"
+else
+    echo "package: the programs are unsigned (--sign CERT.pfx signs them): Windows will name no publisher"
+fi
+
 case $folder/ in "$out/$name/"*)
     echo "package: $folder lies where the package goes; move it or give --out" >&2; exit 1 ;;
 esac
 mkdir -p "$out"
 rm -rf "${out:?}/$name" "$out/$name.zip"
 mkdir "$out/$name"
-cp "$build/CorvaneSetup.exe" "$stage/$name/Corvane.ini" "$out/$name/"
+cp "$program" "$stage/$name/Corvane.ini" "$out/$name/"
 sed -n 's/^file: //p' "$stage/check.txt" | while IFS= read -r file; do
     case $(printf '%s' "$file" | tr 'A-Z' 'a-z') in corvane.ini|corvanesetup.exe)
         echo "package: the catalog names $file, which the package holds already" >&2; rm -rf "${out:?}/$name"; exit 1 ;;

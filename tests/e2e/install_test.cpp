@@ -293,7 +293,22 @@ void FullDisk() {
     RemoveTree(plugIns);
 }
 
+// A program as packaged (signed, say) starts, installs and ends like the built one.
+void StartAndInstall() {
+    TempDir dir;
+    LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf"});
+    MakeDirs(dir / L"Plug-Ins\\Filters");
+    SetupRun run(dir / L"CorvaneSetup.exe");
+    Install(run, dir / L"Plug-Ins", L"Filters");
+    ExpectSuccess(run, dir / L"Plug-Ins\\Filters\\CorvaneSharpen.8bf");
+    CHECK(ReadBytes(dir / L"Plug-Ins\\Filters\\CorvaneSharpen.8bf") == ReadBytes(Input(L"CorvaneSharpen.8bf")));
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
 }  // namespace
+
+void RunSmokeTests() { Scenario("start, install and exit", StartAndInstall); }
 
 void RunInstallTests() {
     Scenario("install destinations: sub-folder, folder itself, typed, other entry, blank folder, \\ folder, no entry",

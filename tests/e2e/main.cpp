@@ -1,5 +1,6 @@
 // The end-to-end test driver. Usage:
 //   e2e_driver GROUP INPUTS    run one group of scenarios
+//   e2e_driver smoke INPUTS    one start and install, for a packaged program
 //   e2e_driver warmup          start Wine's desktop before the tests run
 //   e2e_driver screenshot EXE OUT.bmp   the dialog after start-up, as a picture
 #include <cstdio>
@@ -11,6 +12,7 @@ void RunDialogTests();
 void RunCatalogTests();
 void RunFoldersTests();
 void RunInstallTests();
+void RunSmokeTests();
 void RunLaunchTests();
 void RunDecorationsTests();
 void RunPlantingTests();
@@ -33,7 +35,7 @@ int wmain(int argc, wchar_t** argv) {
         void (*run)();
     } const groups[] = {{L"dialog", RunDialogTests},   {L"catalog", RunCatalogTests}, {L"folders", RunFoldersTests},
                         {L"install", RunInstallTests}, {L"launch", RunLaunchTests},   {L"decorations", RunDecorationsTests},
-                        {L"planting", RunPlantingTests}};
+                        {L"planting", RunPlantingTests}, {L"smoke", RunSmokeTests}};
     for (const Group& group : groups)
         if (!wcscmp(argv[1], group.name)) {
             group.run();

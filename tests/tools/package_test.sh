@@ -1,7 +1,8 @@
 #!/bin/sh
 # The packager with one build's programs (CORVANE_PACKAGE_BUILD: this build,
 # untested by design; the tests themselves run here): a good folder with a
-# UTF-8 catalog, one in code page 936, and a broken one that must be refused.
+# UTF-8 catalog, one in code page 936, and a broken one that must be refused;
+# signing with a throwaway certificate, and a wrong password refused.
 #   package_test.sh i686|x86_64 BUILD_DIR
 set -u
 arch=$1 build=$2
@@ -82,6 +83,29 @@ cat "$work/out.txt"
 check broken-folder-refused [ $code -ne 0 ]
 check finding-named grep -q '^error: entry 1 \[A\]: SrcFile "Absent.8bf" is missing beside the catalog$' "$work/out.txt"
 check nothing-written [ -z "$(ls -A "$work/dist2" 2>/dev/null)" ]
+
+# Signing: a self-signed code-signing certificate made here. The packaged
+# program verifies against it and still starts and installs.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
+    -subj "/CN=Corvane Test Maker" -addext extendedKeyUsage=codeSigning >/dev/null 2>&1
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/cert.pfx" -passout pass:s3cret
+CORVANE_SIGN_PASSWORD=s3cret package --sign "$work/cert.pfx" --out "$work/signed" "$kit"
+code=$?
+cat "$work/out.txt"
+check signed-folder-packaged [ $code -eq 0 ]
+check no-time-stamp-said grep -q 'signed without a time stamp' "$work/out.txt"
+unzip -p "$work/signed/Maker Kit.zip" "Maker Kit/CorvaneSetup.exe" >"$work/signed.exe" 2>/dev/null
+check signature-verifies osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed.exe"
+cp -r "$plugins" "$work/inputs"
+cp "$work/signed.exe" "$work/inputs/CorvaneSetup.exe"
+check signed-program-installs sh "$root/scripts/wine-run.sh" "$arch" "$build/tests/e2e_driver.exe" smoke "$work/inputs"
+printf 'wrong' >"$work/wrong.txt"
+package --sign "$work/cert.pfx" --sign-password-file "$work/wrong.txt" --out "$work/dist3" "$kit"
+code=$?
+cat "$work/out.txt"
+check wrong-password-refused [ $code -ne 0 ]
+check wrong-password-said grep -q 'wrong password' "$work/out.txt"
+check wrong-password-nothing-written [ -z "$(ls -A "$work/dist3" 2>/dev/null)" ]
 
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]
