@@ -5,13 +5,15 @@
 
 namespace {
 
-// Appends `part` after a backslash, with none doubled at the joint.
-bool AppendJoined(wchar_t* out, size_t size, const wchar_t* part) {
+// Appends `count` characters of `part` after a backslash, with none doubled
+// at the joint.
+bool AppendJoined(wchar_t* out, size_t size, const wchar_t* part, size_t count) {
     size_t length = WideLength(out);
     while (length && out[length - 1] == L'\\' && !IsPathRoot(out)) out[--length] = 0;
-    while (*part == L'\\') ++part;
+    for (; count && *part == L'\\'; --count) ++part;
     if (!(length && out[length - 1] == L'\\') && !WideAppend(out, size, L"\\")) return false;
-    return WideAppend(out, size, part);
+    length = WideLength(out);
+    return length < size && WideCopyCount(out + length, size - length, part, count);
 }
 
 }  // namespace
@@ -25,9 +27,13 @@ bool IsBlankFolderText(const wchar_t* folder) {
 bool ComposeInstallDestination(const wchar_t* folder, const wchar_t* subFolder, const wchar_t* srcFile,
                                wchar_t* out, size_t size) {
     if (IsBlankFolderText(folder) || !WideCopy(out, size, folder)) return false;
+    // The sub-folder's closing backslashes would go at the next joint anyway:
+    // leaving them out now keeps a path that fits from looking too long.
     while (*subFolder == L'\\') ++subFolder;
-    if (subFolder[0] && !AppendJoined(out, size, subFolder)) return false;
-    return AppendJoined(out, size, srcFile);
+    size_t subLength = WideLength(subFolder);
+    while (subLength && subFolder[subLength - 1] == L'\\') --subLength;
+    if (subLength && !AppendJoined(out, size, subFolder, subLength)) return false;
+    return AppendJoined(out, size, srcFile, WideLength(srcFile));
 }
 
 bool ComposeTemporaryPath(const wchar_t* destination, unsigned unique, wchar_t* out, size_t size) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalog/catalog_logic.h"
+#include "common/program_path_logic.h"
 #include "common/texts.h"
 #include "fuzz_support.h"
 
@@ -102,6 +103,8 @@ struct FakeFile {
     static int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
         FakeFile& file = Of(context);
         ++file.reads;
+        // A name that leaves the program's folder is never looked at.
+        CONTRACT(IsSafeRelativeFileName(srcFile));
         file.CheckField(out, size, kVersionField);
         const std::wstring* value = file.Value(std::wstring(L"version:") + srcFile);
         Fill(value ? *value : L"partly read", out, size);  // a failed reader may leave text behind
@@ -160,7 +163,9 @@ void Read(FuzzInput& in) {
             const std::wstring* value = section.empty() ? nullptr : file.Value(section + L"/" + field.key);
             CONTRACT(FieldText(entry, field) == Cut(value ? *value : field.fallback, field.size));
         }
-        const std::wstring* version = file.Value(L"version:" + FieldText(entry, kFields[1]));
+        const std::wstring srcFile = FieldText(entry, kFields[1]);
+        const std::wstring* version =
+            IsSafeRelativeFileName(srcFile.c_str()) ? file.Value(L"version:" + srcFile) : nullptr;
         CONTRACT(FieldText(entry, kVersionField) == (version ? Cut(*version, kVersionField.size) : kNoVersionText));
     }
 }

@@ -1,5 +1,6 @@
 // The wide-text helpers, FormatText and the program path, each against a
 // std::wstring model of its header; the first byte picks the function.
+#include <algorithm>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -124,11 +125,25 @@ void Join(FuzzInput& in) {
     CheckResult(out, ok, dir + L"\\" + name, false);
 }
 
+// A name taken as safe can only name something below the folder: relative,
+// no drive or stream, and no part that climbs out.
+void SafeName(FuzzInput& in) {
+    const std::wstring name = in.Text();
+    if (!IsSafeRelativeFileName(name.c_str())) return;
+    CONTRACT(!name.empty() && name[0] != L'\\' && name[0] != L'/' && name.find(L':') == std::wstring::npos);
+    size_t start = 0;
+    for (size_t end; start <= name.size(); start = end + 1) {
+        end = std::min(name.find_first_of(L"\\/", start), name.size());
+        const std::wstring part = name.substr(start, end - start);
+        CONTRACT(!part.empty() && part != L".." && part.find_first_not_of(L". ") != std::wstring::npos || part == L".");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
-    void (*const areas[])(FuzzInput&) = {CopyAndCount, Append, Compare, Format, Roots, ProgramDir, Join};
+    void (*const areas[])(FuzzInput&) = {CopyAndCount, Append, Compare, Format, Roots, ProgramDir, Join, SafeName};
     areas[in.Byte() % (sizeof(areas) / sizeof(areas[0]))](in);
     return 0;
 }

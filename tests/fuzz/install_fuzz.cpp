@@ -1,5 +1,6 @@
 // The installation destination and the launch paths and commands; the first
 // byte picks the function.
+#include <algorithm>
 #include <string>
 
 #include "common/texts.h"
@@ -8,14 +9,56 @@
 
 namespace {
 
+// One backslash at a joint: the base's trailing ones go (short of a root),
+// and so do the part's leading ones.
+std::wstring Joined(std::wstring base, const std::wstring& part) {
+    while (!base.empty() && base.back() == L'\\' && !IsRootModel(base)) base.pop_back();
+    return WithTrailingBackslash(base) + part.substr(std::min(part.find_first_not_of(L'\\'), part.size()));
+}
+
 void Destination(FuzzInput& in) {
     const size_t size = in.Size();
     const std::wstring folder = in.Text(), subFolder = in.Text(), srcFile = in.Text();
     OutBuffer out(size);
     bool ok = ComposeInstallDestination(folder.c_str(), subFolder.c_str(), srcFile.c_str(), out.data(), size);
-    std::wstring full = WithoutTrailingBackslash(folder);
-    if (!subFolder.empty()) full += L"\\" + subFolder;
-    CheckResult(out, ok, full + L"\\" + srcFile, false);
+    if (folder.find_first_not_of(L' ') == std::wstring::npos) {
+        CONTRACT(!ok && IsBlankFolderText(folder.c_str()));  // no folder named: nothing to join
+        if (!out.Unchanged()) out.Text();
+        return;
+    }
+    CONTRACT(!IsBlankFolderText(folder.c_str()));
+    const std::wstring sub = subFolder.substr(std::min(subFolder.find_first_not_of(L'\\'), subFolder.size()));
+    const std::wstring full = Joined(sub.empty() ? folder : Joined(folder, sub), srcFile);
+    // The folder text is taken whole first (a box's text always fits a path buffer).
+    if (folder.size() >= size) {
+        CONTRACT(!ok);
+        if (!out.Unchanged()) out.Text();
+        return;
+    }
+    CheckResult(out, ok, full, false);
+}
+
+// Beside the destination, never the destination itself, and fitting exactly
+// when the header says it does.
+void TemporaryPath(FuzzInput& in) {
+    const size_t size = in.Size();
+    const unsigned unique = static_cast<unsigned>(in.Bytes(4));
+    const std::wstring destination = in.Text();
+    OutBuffer out(size);
+    bool ok = ComposeTemporaryPath(destination.c_str(), unique, out.data(), size);
+    const size_t slash = destination.rfind(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? L"" : destination.substr(0, slash + 1);
+    const size_t room = folder.size() < size ? size - 1 - folder.size() : 0;
+    CONTRACT(ok == (room >= 2));
+    if (!ok) {
+        if (!out.Unchanged()) out.Text();
+        return;
+    }
+    const std::wstring path = out.Text(), name = path.substr(folder.size());
+    CONTRACT(path.compare(0, folder.size(), folder) == 0 && name.size() >= 2 && name[0] == L'~');
+    CONTRACT(name.find(L'\\') == std::wstring::npos && path != destination);
+    // Whenever the destination fits and its name is longer than one character, so does this.
+    if (destination.size() < size && destination.size() >= folder.size() + 2) CONTRACT(ok);
 }
 
 void PhotoshopPath(FuzzInput& in) {
@@ -64,7 +107,7 @@ void OpenCommand(FuzzInput& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
-    void (*const areas[])(FuzzInput&) = {Destination, PhotoshopPath, CommandKey, OpenCommand};
+    void (*const areas[])(FuzzInput&) = {Destination, PhotoshopPath, CommandKey, OpenCommand, TemporaryPath};
     areas[in.Byte() % (sizeof(areas) / sizeof(areas[0]))](in);
     return 0;
 }
