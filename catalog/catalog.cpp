@@ -12,6 +12,7 @@ namespace {
 struct ProfileFile {
     wchar_t path[kPathSize];
     bool located;
+    wchar_t* indexKeys;
 };
 
 long ReadCount(void* context) {
@@ -35,6 +36,26 @@ int ReadVersion(void*, const wchar_t* srcFile, wchar_t* out, size_t) {
     return GetProgramPath(srcFile, path) && GetFileVersionText(path, out);
 }
 
+// The index section's key names, in a buffer grown until the list fits; a
+// list longer than any sane catalog's is not read (every key is then read).
+const wchar_t* ListIndexKeys(void* context) {
+    auto* file = static_cast<ProfileFile*>(context);
+    if (!file->located) return nullptr;
+    for (DWORD size = 4096; size <= (1u << 24); size *= 4) {
+        auto* keys = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, size * sizeof(wchar_t)));
+        if (!keys) return nullptr;
+        // A list cut to fit returns size - 2.
+        DWORD length = GetPrivateProfileStringW(kIndexSection, nullptr, L"", keys, size, file->path);
+        if (length < size - 2) {
+            keys[length] = 0;  // terminates the list even when it is empty
+            file->indexKeys = keys;
+            return keys;
+        }
+        HeapFree(GetProcessHeap(), 0, keys);
+    }
+    return nullptr;
+}
+
 void* Allocate(void*, uint64_t bytes) {
     if (bytes > SIZE_MAX) return nullptr;
     return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, static_cast<SIZE_T>(bytes));
@@ -45,9 +66,11 @@ void* Allocate(void*, uint64_t bytes) {
 bool LoadPlugInCatalog(HWND dialog) {
     ProfileFile file;
     file.located = GetProgramPath(kCatalogFileName, file.path);
-    const CatalogSource source{&file, ReadCount, ReadString, ReadVersion, Allocate, SIZE_MAX};
+    file.indexKeys = nullptr;
+    const CatalogSource source{&file, ReadCount, ReadString, ReadVersion, Allocate, SIZE_MAX, ListIndexKeys};
     PlugInCatalog* catalog = nullptr;
     CatalogLoad result = ReadPlugInCatalog(source, &catalog);
+    if (file.indexKeys) HeapFree(GetProcessHeap(), 0, file.indexKeys);
     if (result != CatalogLoad::Loaded) {
         EnableWindow(GetDlgItem(dialog, IDC_PLUGIN_LIST), FALSE);
         EnableWindow(GetDlgItem(dialog, IDC_INSTALL), FALSE);
@@ -57,6 +80,9 @@ bool LoadPlugInCatalog(HWND dialog) {
     }
     g_catalog = catalog;
     HWND list = GetDlgItem(dialog, IDC_PLUGIN_LIST);
+    // Room for every item at once, rather than growing the list item by item.
+    SendMessageW(list, CB_INITSTORAGE, static_cast<WPARAM>(catalog->Count),
+                 static_cast<LPARAM>(catalog->Count) * 16 * sizeof(wchar_t));
     for (long i = 0; i < catalog->Count; ++i)
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(catalog->Entries[i].Name));
     SendMessageW(list, CB_SETCURSEL, 0, 0);
