@@ -12,6 +12,7 @@ bool LoadPlugInCatalog(HWND dialog) {
     const CatalogSource source = CatalogFileSource(&file);
     PlugInCatalog* catalog = nullptr;
     CatalogLoad result = ReadPlugInCatalog(source, &catalog);
+    ReleaseCatalogFile(&file);
     if (result != CatalogLoad::Loaded) {
         EnableWindow(GetDlgItem(dialog, IDC_PLUGIN_LIST), FALSE);
         EnableWindow(GetDlgItem(dialog, IDC_INSTALL), FALSE);
@@ -21,8 +22,15 @@ bool LoadPlugInCatalog(HWND dialog) {
     }
     g_catalog = catalog;
     HWND list = GetDlgItem(dialog, IDC_PLUGIN_LIST);
+    // Room for every item at once, rather than growing the list item by item;
+    // and no scroll bar update and repaint for each item (4/5 of the time of
+    // 100,000 items under Wine).
+    SendMessageW(list, CB_INITSTORAGE, static_cast<WPARAM>(catalog->Count),
+                 static_cast<LPARAM>(catalog->Count) * 16 * sizeof(wchar_t));
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (long i = 0; i < catalog->Count; ++i)
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(catalog->Entries[i].Name));
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     SendMessageW(list, CB_SETCURSEL, 0, 0);
     ShowPlugInEntry(0, dialog);
     return true;

@@ -29,6 +29,26 @@ int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t) {
     return file->located && JoinProgramPath(file->folder, srcFile, path, kPathSize) && GetFileVersionText(path, out);
 }
 
+// The index section's key names, in a buffer grown until the list fits; a
+// list longer than any sane catalog's is not read (every key is then read).
+const wchar_t* ListIndexKeys(void* context) {
+    auto* file = static_cast<CatalogFile*>(context);
+    if (!file->located) return nullptr;
+    for (DWORD size = 4096; size <= (1u << 24); size *= 4) {
+        auto* keys = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, size * sizeof(wchar_t)));
+        if (!keys) return nullptr;
+        // A list cut to fit returns size - 2.
+        DWORD length = GetPrivateProfileStringW(kIndexSection, nullptr, L"", keys, size, file->path);
+        if (length < size - 2) {
+            keys[length] = 0;  // terminates the list even when it is empty
+            file->indexKeys = keys;
+            return keys;
+        }
+        HeapFree(GetProcessHeap(), 0, keys);
+    }
+    return nullptr;
+}
+
 void* Allocate(void*, uint64_t bytes) {
     if (bytes > SIZE_MAX) return nullptr;
     return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, static_cast<SIZE_T>(bytes));
@@ -39,10 +59,16 @@ void* Allocate(void*, uint64_t bytes) {
 void LocateCatalogFile(const wchar_t* folder, CatalogFile* file) {
     file->located = folder && WideCopy(file->folder, kPathSize, folder) &&
                     JoinProgramPath(folder, kCatalogFileName, file->path, kPathSize);
+    file->indexKeys = nullptr;
+}
+
+void ReleaseCatalogFile(CatalogFile* file) {
+    if (file->indexKeys) HeapFree(GetProcessHeap(), 0, file->indexKeys);
+    file->indexKeys = nullptr;
 }
 
 CatalogSource CatalogFileSource(CatalogFile* file) {
-    return CatalogSource{file, ReadCount, ReadString, ReadVersion, Allocate, SIZE_MAX};
+    return CatalogSource{file, ReadCount, ReadString, ReadVersion, Allocate, SIZE_MAX, ListIndexKeys};
 }
 
 int GetFileVersionText(const wchar_t* path, wchar_t* text) {

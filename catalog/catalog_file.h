@@ -13,6 +13,7 @@ struct CatalogFile {
     wchar_t folder[kPathSize];  // holds the catalog and the plug-in files
     wchar_t path[kPathSize];    // the catalog
     bool located;
+    wchar_t* indexKeys;  // the index section's key names, once listed
 };
 
 // The catalog in `folder`. A folder that is null, or too long for the
@@ -21,5 +22,7 @@ void LocateCatalogFile(const wchar_t* folder, CatalogFile* file);
 // The installer's reader over `file`: profile reads, version texts of the
 // files beside it, and the process heap.
 CatalogSource CatalogFileSource(CatalogFile* file);
+// Frees what reading the catalog kept.
+void ReleaseCatalogFile(CatalogFile* file);
 // 1 when `text` (128 characters) holds the file's "FileVersion" string.
 int GetFileVersionText(const wchar_t* path, wchar_t* text);

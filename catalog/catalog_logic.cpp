@@ -18,12 +18,24 @@ const PlugInEntry* CatalogEntryAt(const PlugInCatalog* catalog, long index) {
     return &catalog->Entries[index];
 }
 
-static void ReadEntry(const CatalogSource& source, long number, PlugInEntry* entry) {
+// The version of the entry's plug-in file, or "[NO VERSION]". A name that
+// leaves the program's folder is not read, here or at install.
+static void ReadVersionText(const CatalogSource& source, PlugInEntry* entry) {
+    if (!IsSafeRelativeFileName(entry->SrcFile) ||
+        !source.readVersion(source.context, entry->SrcFile, entry->FileVersion, 128))
+        WideCopy(entry->FileVersion, 128, kNoVersionText);
+}
+
+// Reads the entry's fields from its section; false, with nothing read, when
+// the index key names no section: such an entry is the default entry.
+static bool ReadEntry(const CatalogSource& source, long number, PlugInEntry* entry) {
     wchar_t key[32];
     const TextArg args[] = {number};
     FormatText(key, 32, kIndexKeyPattern, args);
     wchar_t section[kSectionNameSize];
     source.readString(source.context, kIndexSection, key, L"", section, kSectionNameSize);
+    // An empty section name would make the profile reader look up "[]".
+    if (!section[0]) return false;
 
     struct Field {
         const wchar_t* key;
@@ -37,18 +49,42 @@ static void ReadEntry(const CatalogSource& source, long number, PlugInEntry* ent
         {kSubDir2Key, L"", entry->SubDir2, 64},
         {kDescriptionKey, kNoDescriptionText, entry->Description, 256},
     };
-    for (const Field& field : fields) {
-        // An empty section name would make the profile reader look up "[]";
-        // an entry without a section takes the defaults.
-        if (section[0])
-            source.readString(source.context, section, field.key, field.fallback, field.out, field.size);
-        else
-            WideCopy(field.out, field.size, field.fallback);
+    for (const Field& field : fields)
+        source.readString(source.context, section, field.key, field.fallback, field.out, field.size);
+    ReadVersionText(source, entry);
+    return true;
+}
+
+// The number n of an index key "PlugIn<n>" (ASCII case folded, no leading
+// zero), or 0 for any other name.
+static long IndexKeyNumber(const wchar_t* name, long count) {
+    const wchar_t prefix[] = L"plugin";
+    for (size_t i = 0; prefix[i]; ++i, ++name) {
+        wchar_t c = *name;
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c != prefix[i]) return 0;
     }
-    // A name that leaves the program's folder is not read, here or at install.
-    if (!IsSafeRelativeFileName(entry->SrcFile) ||
-        !source.readVersion(source.context, entry->SrcFile, entry->FileVersion, 128))
-        WideCopy(entry->FileVersion, 128, kNoVersionText);
+    if (*name < L'1' || *name > L'9') return 0;
+    long number = 0;
+    for (; *name; ++name) {
+        if (*name < L'0' || *name > L'9') return 0;
+        number = number * 10 + (*name - L'0');
+        if (number > count) return 0;
+    }
+    return number;
+}
+
+// Marks in the zero-filled block, by a non-zero first character, the entries
+// whose index key the list names. False when a name cannot be judged: the
+// profile reader folds case beyond ASCII, so a name with other characters
+// might still match an index key.
+static bool MarkListedEntries(const wchar_t* keys, PlugInCatalog* catalog) {
+    for (const wchar_t* name = keys; *name; name += WideLength(name) + 1) {
+        for (const wchar_t* c = name; *c; ++c)
+            if (*c > 0x7f) return false;
+        if (long number = IndexKeyNumber(name, catalog->Count)) catalog->Entries[number - 1].Name[0] = 1;
+    }
+    return true;
 }
 
 CatalogLoad ReadPlugInCatalog(const CatalogSource& source, PlugInCatalog** catalog) {
@@ -59,7 +95,25 @@ CatalogLoad ReadPlugInCatalog(const CatalogSource& source, PlugInCatalog** catal
     if (!block) return CatalogLoad::OutOfMemory;
     auto* loaded = static_cast<PlugInCatalog*>(block);
     loaded->Count = static_cast<int32_t>(count);
-    for (long n = 1; n <= count; ++n) ReadEntry(source, n, &loaded->Entries[n - 1]);
+    const wchar_t* keys = source.listIndexKeys ? source.listIndexKeys(source.context) : nullptr;
+    const bool listed = keys && MarkListedEntries(keys, loaded);
+    // Entries without a section all equal the default entry: its version is
+    // read once, when the first of them needs it.
+    PlugInEntry* defaultEntry = nullptr;
+    for (long n = 1; n <= count; ++n) {
+        PlugInEntry* entry = &loaded->Entries[n - 1];
+        if ((!listed || entry->Name[0]) && ReadEntry(source, n, entry)) continue;
+        if (defaultEntry) {
+            *entry = *defaultEntry;
+            continue;
+        }
+        *entry = PlugInEntry{};
+        WideCopy(entry->Name, 64, kUnknownText);
+        WideCopy(entry->SrcFile, 64, kUnknownText);
+        WideCopy(entry->Description, 256, kNoDescriptionText);
+        ReadVersionText(source, entry);
+        defaultEntry = entry;
+    }
     *catalog = loaded;
     return CatalogLoad::Loaded;
 }

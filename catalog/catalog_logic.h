@@ -39,6 +39,11 @@ struct CatalogSource {
     // A zero-filled block of `bytes`, or null.
     void* (*allocate)(void* context, uint64_t bytes);
     uint64_t sizeLimit;
+    // Optional: the key names of the index section as GetPrivateProfileStringW
+    // lists them (each terminated, the list ended by an empty name), or null
+    // when they could not be listed whole. Index keys it does not name are not
+    // read: they would read as missing.
+    const wchar_t* (*listIndexKeys)(void* context) = nullptr;
 };
 
 enum class CatalogLoad { Loaded, Empty, OutOfMemory };

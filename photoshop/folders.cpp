@@ -109,23 +109,25 @@ void ListSubFolders(HWND dialog, const wchar_t* preferred1, const wchar_t* prefe
         GetWindowTextW(folderBox, folder, kPathSize);
         haveFolder = true;
     }
+    // Emptying the box and adding thousands of items one by one would repaint
+    // it each time: it is repainted once, at the end.
+    SendMessageW(subBox, WM_SETREDRAW, FALSE, 0);
     SendMessageW(subBox, CB_RESETCONTENT, 0, 0);
     wchar_t pattern[kPathSize];
-    if (!haveFolder || !ComposeListingPattern(folder, kPathSize, pattern, kPathSize) || _waccess(folder, 0) != 0)
-        return;
+    HANDLE listing = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAW found;
-    HANDLE listing = FindFirstFileW(pattern, &found);
-    if (listing == INVALID_HANDLE_VALUE) return;
-    // Adding thousands of items one by one would repaint the box each time.
-    SendMessageW(subBox, WM_SETREDRAW, FALSE, 0);
-    SubFolderPick pick;
-    do {
-        if (!IsListedSubFolder(found.dwFileAttributes, found.cFileName)) continue;
-        SendMessageW(subBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(found.cFileName));
-        AddListedSubFolder(&pick, found.cFileName, preferred1, preferred2);
-    } while (FindNextFileW(listing, &found));
-    FindClose(listing);
-    SendMessageW(subBox, CB_SETCURSEL, PickedSubFolder(pick), 0);
+    if (haveFolder && ComposeListingPattern(folder, kPathSize, pattern, kPathSize) && _waccess(folder, 0) == 0)
+        listing = FindFirstFileW(pattern, &found);
+    if (listing != INVALID_HANDLE_VALUE) {
+        SubFolderPick pick;
+        do {
+            if (!IsListedSubFolder(found.dwFileAttributes, found.cFileName)) continue;
+            SendMessageW(subBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(found.cFileName));
+            AddListedSubFolder(&pick, found.cFileName, preferred1, preferred2);
+        } while (FindNextFileW(listing, &found));
+        FindClose(listing);
+        SendMessageW(subBox, CB_SETCURSEL, PickedSubFolder(pick), 0);
+    }
     SendMessageW(subBox, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(subBox, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }

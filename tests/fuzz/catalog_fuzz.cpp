@@ -62,6 +62,7 @@ struct FakeFile {
     PlugInCatalog* block = nullptr;
     std::vector<uint64_t> allocations;
     size_t reads = 0;
+    const wchar_t* listing = nullptr;
 
     ~FakeFile() { std::free(block); }
     static FakeFile& Of(void* context) { return *static_cast<FakeFile*>(context); }
@@ -134,9 +135,26 @@ void Read(FuzzInput& in) {
     file.seed = in.Byte();
     for (size_t n = in.Byte() % 6; n--;) file.texts.push_back(in.Text());
 
+    // With flag 4 the index keys are listed: every key the file holds (in a
+    // case of the input's choosing) among names of the input's own, which
+    // must change nothing.
+    std::wstring listing;
+    if (flags & 4) {
+        const uint8_t cases = in.Byte();
+        for (long n = 1; n <= file.count && n <= 4096; ++n)
+            if (file.Value(std::wstring(kIndexSection) + L"/PlugIn" + std::to_wstring(n)))
+                listing += std::wstring(cases & (1 << (n % 8)) ? L"PLUGIN" : L"plugIn") + std::to_wstring(n) + L'\0';
+        for (size_t n = in.Byte() % 4; n--;) {
+            const std::wstring name = in.Text();
+            if (!name.empty()) listing += name + L'\0';
+        }
+        listing += L'\0';
+    }
+    file.listing = (flags & 4) && file.count <= 4096 ? listing.c_str() : nullptr;
     auto readCount = [](void* context) { return FakeFile::Of(context).count; };
+    auto listKeys = [](void* context) { return FakeFile::Of(context).listing; };
     const CatalogSource source{&file, readCount, FakeFile::ReadString, FakeFile::ReadVersion, FakeFile::Allocate,
-                               sizeLimit};
+                               sizeLimit, listKeys};
     PlugInCatalog* const untouched = reinterpret_cast<PlugInCatalog*>(uintptr_t{64});
     PlugInCatalog* catalog = untouched;
     const CatalogLoad load = ReadPlugInCatalog(source, &catalog);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdlib>
+#include <cwctype>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ struct FakeCatalogFile {
     std::map<std::wstring, std::wstring> values;    // "section/key" -> value
     std::map<std::wstring, std::wstring> versions;  // SrcFile -> version text
     bool allocationFails = false;
+    const wchar_t* indexKeys = nullptr;  // what listIndexKeys returns
     std::vector<std::wstring> reads;  // "section/key", and "SrcFile:size" for versions
     std::vector<uint64_t> allocations;
     void* block = nullptr;
@@ -37,7 +39,12 @@ struct FakeCatalogFile {
                            wchar_t* out, size_t size) {
         const std::wstring name = std::wstring(section) + L"/" + key;
         Of(context).reads.push_back(name);
-        auto found = Of(context).values.find(name);
+        // Names match with ASCII case folded, as the profile reader's do.
+        auto same = [&](const std::pair<const std::wstring, std::wstring>& value) {
+            return std::equal(value.first.begin(), value.first.end(), name.begin(), name.end(),
+                              [](wchar_t a, wchar_t b) { return towlower(a) == towlower(b); });
+        };
+        auto found = std::find_if(Of(context).values.begin(), Of(context).values.end(), same);
         CopyCut(out, size, found != Of(context).values.end() ? found->second : std::wstring(fallback));
     }
     static int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
@@ -53,7 +60,8 @@ struct FakeCatalogFile {
     }
     CatalogLoad Load(PlugInCatalog** catalog, uint64_t sizeLimit = SIZE_MAX) {
         auto readCount = [](void* context) { return Of(context).count; };
-        return ReadPlugInCatalog({this, readCount, ReadString, ReadVersion, Allocate, sizeLimit}, catalog);
+        auto listIndexKeys = [](void* context) { return Of(context).indexKeys; };
+        return ReadPlugInCatalog({this, readCount, ReadString, ReadVersion, Allocate, sizeLimit, listIndexKeys}, catalog);
     }
 };
 
@@ -136,6 +144,56 @@ TEST(Catalog, NoVersionIsReadForANameOutsideTheProgramFolder) {
     EXPECT_EQ(std::wstring(catalog->Entries[2].FileVersion), L"1.0");
     auto versionRead = [](const std::wstring& read) { return read.find(L':') != std::wstring::npos; };
     EXPECT_EQ(std::count_if(file.reads.begin(), file.reads.end(), versionRead), 1);
+}
+
+// Index keys the listing leaves out are not read, and every entry comes out
+// as a full read makes it; the default entry's version is read once.
+TEST(Catalog, UnlistedIndexKeysAreNotReadAndChangeNothing) {
+    auto load = [](const wchar_t* listing, std::vector<std::wstring>* reads) {
+        FakeCatalogFile file;
+        file.count = 9;
+        file.values = {{L"PlugInInfo/plugin1", L"Sharpen"}, {L"PlugInInfo/PlugIn03", L"Sharpen"},
+                       {L"PlugInInfo/PLUGIN4", L""},        {L"PlugInInfo/PlugIn6", L"Blur"},
+                       {L"PlugInInfo/PlugIn12", L"Blur"},   {L"PlugInInfo/PlugIn9", L"Sharpen"},
+                       {L"Sharpen/Name", L"锐化"},           {L"Sharpen/SrcFile", L"Sharpen.8bf"},
+                       {L"Blur/Name", L"Blur"}};
+        file.versions[L"Sharpen.8bf"] = L"1.2.0.0";
+        file.versions[L"[未知]"] = L"9.9";  // a file of that name beside the program
+        file.indexKeys = listing;
+        PlugInCatalog* catalog = nullptr;
+        EXPECT_EQ(file.Load(&catalog), CatalogLoad::Loaded);
+        *reads = file.reads;
+        std::vector<std::wstring> fields;
+        for (long i = 0; catalog && i < catalog->Count; ++i) fields.push_back(Fields(catalog->Entries[i]));
+        return fields;
+    };
+    auto indexReads = [](const std::vector<std::wstring>& reads) {
+        std::vector<std::wstring> keys;
+        for (const std::wstring& read : reads)
+            if (read.rfind(L"PlugInInfo/", 0) == 0) keys.push_back(read.substr(11));
+        return keys;
+    };
+    std::vector<std::wstring> fullReads, listedReads, oddReads;
+    const std::vector<std::wstring> full = load(nullptr, &fullReads);
+    ASSERT_EQ(full.size(), 9u);
+    EXPECT_EQ(full[0], L"锐化|Sharpen.8bf|||1.2.0.0|[无]");
+    EXPECT_EQ(full[2], L"[未知]|[未知]|||9.9|[无]");
+    EXPECT_EQ(full[8], full[0]);
+    // Blur's, and the default entry's once for its six copies.
+    EXPECT_EQ(std::count(fullReads.begin(), fullReads.end(), L"[未知]:128"), 2);
+
+    const std::wstring listing(L"Count\0plugin1\0PlugIn03\0PLUGIN4\0PlugIn6\0PlugIn12\0PlugIn9\0PlugIn0\0PlugIn\0PlugIn6x\0", 80);
+    EXPECT_EQ(load(listing.c_str(), &listedReads), full);
+    EXPECT_EQ(indexReads(listedReads), (std::vector<std::wstring>{L"PlugIn1", L"PlugIn4", L"PlugIn6", L"PlugIn9"}));
+    EXPECT_EQ(std::count(listedReads.begin(), listedReads.end(), L"[未知]:128"), 2);
+
+    // A name beyond ASCII might fold onto an index key: then every key is read.
+    const std::wstring odd(L"plugin1\0PLUG\u0130N2\0", 16);
+    EXPECT_EQ(load(odd.c_str(), &oddReads), full);
+    EXPECT_EQ(indexReads(oddReads).size(), 9u);
+    const std::wstring none(L"\0", 1);  // an empty list: only defaults
+    EXPECT_EQ(load(none.c_str(), &oddReads)[0], full[2]);
+    EXPECT_TRUE(indexReads(oddReads).empty());
 }
 
 TEST(Catalog, LongValuesAreCutToTheirFields) {

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Times the program under Wine against baselines of the benchmark's own
+# (tests/bench/), on both builds, in a fresh prefix on its own display:
+#   scripts/bench.sh [RUNS [FIGURE...]]   FIGURE: start catalog huge keystroke install
+# Each line: the program's median, the baseline's, their ratio, and the spread
+# (interquartile range over median) of each, flagged with ! above 20 %.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+runs=${1:-7}
+[ $# -gt 0 ] && shift
+for arch in i686 x86_64; do
+    [ -f "build/$arch/CMakeCache.txt" ] || cmake -S . -B "build/$arch" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "build/$arch" -j"$(nproc)" --target bench >/dev/null
+done
+. scripts/wine-env.sh
+rm -rf build/bench-prefix build/bench-prefix.log
+CORVANE_XVFB=1 wine_start "$root/build/bench-prefix"
+trap wine_stop EXIT INT TERM
+status=0
+for arch in i686 x86_64; do
+    echo "== $arch"
+    "$(wine_for "$arch")" "build/$arch/tests/bench/bench_driver.exe" "$root/build/$arch/bench-inputs" "$runs" "$@" || status=1
+done
+exit $status
