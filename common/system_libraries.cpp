@@ -67,18 +67,21 @@ HMODULE LoadFromSystemFolder(Library library, bool restricted) {
     return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+bool g_restricted;
+
 }  // namespace
 
 void LoadSystemLibraries() {
     static bool loaded = false;
     if (loaded) return;
     loaded = true;
-    const bool restricted = RestrictDllSearch();
-    HMODULE modules[kLibraryCount];
-    for (int i = 0; i < kLibraryCount; ++i) modules[i] = LoadFromSystemFolder(static_cast<Library>(i), restricted);
+    g_restricted = RestrictDllSearch();
+    HMODULE modules[kLibraryCount] = {};
+    // shell32 is large and only opens the credit link: it waits for a click.
+    for (int i = 0; i < kLibraryCount; ++i)
+        if (i != kShell32) modules[i] = LoadFromSystemFolder(static_cast<Library>(i), g_restricted);
     Functions& f = g_functions;
     Find(modules[kComctl32], "InitCommonControlsEx", &f.initCommonControlsEx);
-    Find(modules[kShell32], "ShellExecuteW", &f.shellExecute);
     Find(modules[kShlwapi], "SHAutoComplete", &f.autoComplete);
     Find(modules[kOle32], "CoInitialize", &f.coInitialize);
     Find(modules[kOle32], "CoUninitialize", &f.coUninitialize);
@@ -93,6 +96,11 @@ BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
 
 HINSTANCE WINAPI ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
                                INT show) {
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        Find(LoadFromSystemFolder(kShell32, g_restricted), "ShellExecuteW", &g_functions.shellExecute);
+    }
     if (!g_functions.shellExecute) return reinterpret_cast<HINSTANCE>(SE_ERR_DLLNOTFOUND);
     return g_functions.shellExecute(window, verb, file, parameters, directory, show);
 }
