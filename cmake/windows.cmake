@@ -1,5 +1,5 @@
 # Windows build: the program, the sample plug-ins, the demo folder and the
-# tests that run the program under Wine (x86_64) or check its image (both).
+# tests that check its image and run it under Wine, on each build.
 enable_language(RC)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")

@@ -14,7 +14,10 @@ esac
 "$objdump" -f "$exe" | grep -q "$want" || { echo "FAIL: not $machine"; fail=1; }
 printf '%s\n' "$headers" | grep -Eq '^Subsystem[[:space:]]+0*2[[:space:]]+\(Windows GUI\)' || { echo "FAIL: not a GUI program"; fail=1; }
 known='^(kernel32|user32|gdi32|advapi32|msvcrt)\.dll$'
-for dll in $(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
+dlls=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
+# An import table that could not be read would otherwise pass as clean.
+[ -n "$dlls" ] || { echo "FAIL: no imported DLL found in $exe"; fail=1; }
+for dll in $dlls; do
     printf '%s\n' "$dll" | grep -Eq "$known" || { echo "FAIL: imports $dll (only kernel32, user32, gdi32, advapi32 and msvcrt may be)"; fail=1; }
     echo "imports $dll"
 done
