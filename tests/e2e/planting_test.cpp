@@ -60,6 +60,22 @@ void StartInstallExit() {
     TempDir dir;
     LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf"});
     for (const std::wstring& name : names) CopyInput(L"planted.dll", dir / (name + L".dll"));
+    // Without this, a Wine that ignored the overrides would pass the check below.
+    CopyInput(L"plant_control.exe", dir / L"plant_control.exe");
+    {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        std::wstring commandLine = L"plant_control.exe " + names[0] + L".dll";
+        if (!CreateProcessW((dir / L"plant_control.exe").c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            dir.path.c_str(), &startup, &process))
+            throw TestFailure("cannot start plant_control.exe");
+        WaitForSingleObject(process.hProcess, 10000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        CHECK_TEXT(LoadedPlants(dir.path), names[0] + L".dll");
+        DeleteFileW((dir / (names[0] + L".dll.loaded")).c_str());
+    }
     const std::wstring plugIns = dir / L"PS\\Plug-Ins";
     MakeDirs(plugIns + L"\\Filters");
     CopyInput(L"CorvaneSharpen.8bf", plugIns + L"\\Filters\\CorvaneSharpen.8bf");
