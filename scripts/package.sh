@@ -161,7 +161,7 @@ STAGED="$staged\\Corvane.ini:" SHOWN="$given/$(basename "${catalog:-Corvane.ini}
     !/^file: / { print }' "$stage/check.txt"
 case $status in
     0) ;;
-    1) echo "package: $folder has the errors above; nothing packaged" >&2; exit 1 ;;
+    1) echo "package: $given has the errors above; nothing packaged" >&2; exit 1 ;;
     *) cat "$stage/check.err" >&2; echo "package: the checker failed ($status); nothing packaged" >&2; exit 1 ;;
 esac
 # Added files lie beside the program: none may take a packaged name.
