@@ -39,6 +39,8 @@ const wchar_t kSubFolderPattern[] =
 const wchar_t kNoVersionPattern[] = L"%s: \"%s\" has no version text: the installer shows [NO VERSION]";
 const wchar_t kNoSubDirPattern[] = L"%s: neither SubDir1 nor SubDir2: no sub-folder is preselected";
 const wchar_t kDuplicatePattern[] = L"%s: SrcFile \"%s\" is also entry %ld's: one installs over the other";
+const wchar_t kNotDllPattern[] = L"%s: SrcFile \"%s\" is not a Windows DLL: no editor can load it";
+const wchar_t kNoX64Text[] = L"no plug-in file is built for x64: a 64-bit editor on x64 Windows loads none of them";
 const wchar_t kCountLimitPattern[] =
     L"Count %ld is more entries than a catalog may hold (%ld): only the entries up to the last PlugInN key are "
     L"checked";
@@ -172,6 +174,18 @@ void CheckCatalogBytes(const unsigned char* bytes, size_t size, CheckReport& rep
     Report(report, false, 0, kEncodingPattern, args);
 }
 
+
+void MachineName(uint16_t machine, wchar_t* out, size_t size) {
+    switch (machine) {
+    case 0x14c: WideCopy(out, size, L"x86"); return;
+    case 0x8664: WideCopy(out, size, L"x64"); return;
+    case 0xaa64: WideCopy(out, size, L"ARM64"); return;
+    }
+    const TextArg args[] = {static_cast<long>(machine)};
+    FormatText(out, size, L"0x%04x", args);
+}
+
+bool ServesX64Editors(const PeImageInfo& info) { return info.machine == 0x8664; }
 
 size_t DecodeCatalogText(const unsigned char* bytes, size_t size, wchar_t* out, size_t outSize,
                          CodePageDecoder codePage, void* context) {
@@ -352,10 +366,13 @@ struct Checker {
     const wchar_t* keys;
     bool listed;
     CatalogLine* index;
+    long images;     // plug-in files read as DLLs
+    bool servesX64;  // one of them loads into an x64 editor
 
     Checker(const CheckSource& source, CheckReport& report)
         : source(source), report(report), inner(source.catalog), reader(source.catalog), count(0), keys(nullptr),
-          listed(false), index(source.text ? FindCatalogSection(*source.text, kIndexSection) : nullptr) {
+          listed(false), index(source.text ? FindCatalogSection(*source.text, kIndexSection) : nullptr), images(0),
+          servesX64(false) {
         reader.context = this;
         reader.readCount = [](void* c) { return Of(c).count; };
         reader.readString = [](void* c, const wchar_t* section, const wchar_t* key, const wchar_t* fallback,
@@ -462,6 +479,7 @@ struct EntryCheck {
     long number;  // n of PlugInN
     wchar_t label[kSectionNameSize + 32];
     long srcFileLine;
+    wchar_t machine[16];
 
     // A finding about this entry, with `value` for the pattern's second %s.
     void Note(bool error, long line, const wchar_t* pattern, const wchar_t* value = nullptr) {
@@ -564,6 +582,16 @@ struct EntryCheck {
         case FolderItem::PathTooLong: Note(true, line, kPathTooLongPattern, srcFile); return false;
         case FolderItem::File: break;
         }
+        if (checker.source.readImage) {
+            PeImageInfo info{};
+            if (!checker.source.readImage(checker.inner.context, srcFile, &info) || !info.isDll) {
+                Note(true, line, kNotDllPattern, srcFile);
+                return false;
+            }
+            MachineName(info.machine, machine, 16);
+            ++checker.images;
+            checker.servesX64 = checker.servesX64 || ServesX64Editors(info);
+        }
         for (const wchar_t* p = srcFile; *p; ++p)
             if (IsSeparator(*p)) {
                 Note(false, line, kSubFolderPattern, srcFile);
@@ -577,7 +605,7 @@ struct EntryCheck {
 }  // namespace
 
 void CheckPlugInCatalog(const CheckSource& source, CheckReport& report,
-                        void (*files)(void* context, const wchar_t* srcFile)) {
+                        void (*files)(void* context, const wchar_t* srcFile, const wchar_t* machine)) {
     Checker checker(source, report);
     wchar_t raw[kRawSize];
     const long count = checker.inner.readCount(checker.inner.context);
@@ -623,7 +651,7 @@ void CheckPlugInCatalog(const CheckSource& source, CheckReport& report,
     if (source.text) checker.CheckKeys(checker.index, L"[PlugInInfo]", true);
 
     for (long n = 1; n <= last; ++n) {
-        EntryCheck check{checker, report, catalog, n, {}, 0};
+        EntryCheck check{checker, report, catalog, n, {}, 0, {}};
         bool fine = check.Run(raw);
         if (!fine) continue;
         const wchar_t* srcFile = catalog->Entries[n - 1].SrcFile;
@@ -631,9 +659,10 @@ void CheckPlugInCatalog(const CheckSource& source, CheckReport& report,
             const TextArg args[] = {check.label, srcFile, earlier};
             Report(report, false, check.srcFileLine, kDuplicatePattern, args);
         } else if (files) {
-            files(report.context, srcFile);
+            files(report.context, srcFile, check.machine);
         }
     }
+    if (checker.images && !checker.servesX64) ReportFinding(report, false, 0, kNoX64Text, nullptr, 0);
 }
 
 void FormatCheckSummary(const CheckReport& report, wchar_t* out, size_t size) {

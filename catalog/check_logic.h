@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "catalog/catalog_logic.h"
+#include "common/pe_image_logic.h"
 #include "common/wide_text.h"
 
 // How the catalog file's bytes are encoded, judged from the bytes alone.
@@ -64,6 +65,11 @@ const CatalogLine* FindCatalogKey(const CatalogText& text, const CatalogLine* se
 
 enum class FolderItem { Missing, File, Folder, PathTooLong };
 
+// A machine type by its name (x86, x64, ARM64), or its number in hex (0x01c4).
+void MachineName(uint16_t machine, wchar_t* out, size_t size);
+// Whether a 64-bit editor on x64 Windows loads a plug-in of this machine type.
+bool ServesX64Editors(const PeImageInfo& info);
+
 struct CheckSource {
     CatalogSource catalog;  // the installer's reader; readString also serves the longer reads
     // What the folder holds under `srcFile`, a name relative to it.
@@ -71,6 +77,9 @@ struct CheckSource {
     // The catalog's text, for line numbers and the keys the installer does
     // not know; null when it could not be read.
     CatalogText* text = nullptr;
+    // The headers of plug-in file `srcFile`; false when it is no PE image.
+    // Null: the files' machine types are not checked.
+    bool (*readImage)(void* context, const wchar_t* srcFile, PeImageInfo* info) = nullptr;
 };
 
 constexpr size_t kFindingSize = 1024;
@@ -94,9 +103,10 @@ void CheckCatalogBytes(const unsigned char* bytes, size_t size, CheckReport& rep
 
 // Reads the catalog as the installer does and checks every entry. `files`,
 // when given, receives (with the report's context) each distinct SrcFile of
-// an entry that has no error: what a package must hold.
+// an entry that has no error, with its machine type's name (empty when not
+// checked): what a package must hold.
 void CheckPlugInCatalog(const CheckSource& source, CheckReport& report,
-                        void (*files)(void* context, const wchar_t* srcFile) = nullptr);
+                        void (*files)(void* context, const wchar_t* srcFile, const wchar_t* machine) = nullptr);
 
 // "3 entries, 1 error, 2 warnings"
 void FormatCheckSummary(const CheckReport& report, wchar_t* out, size_t size);

@@ -33,18 +33,20 @@ const wchar_t* const kHelp[] = {
     L"Errors: no catalog, or one that cannot be read; no entries (Count missing, not a number,",
     L"not above 0, above 100000, or no PlugInN key naming a section); a PlugInN key missing or",
     L"empty before the last one; a section missing or holding none of the entry keys; no",
-    L"SrcFile, an empty one, one that leaves the folder, is missing, is a folder, or makes a",
-    L"path longer than 259 characters.",
+    L"SrcFile, an empty one, one that leaves the folder, is missing, is a folder, is not a",
+    L"Windows DLL, or makes a path longer than 259 characters.",
     L"Warnings: non-ASCII text in a catalog not stored as UTF-16LE with a byte-order mark; a",
     L"value longer than the installer keeps; a section name over 127 characters; Count above",
     L"the last PlugInN key; a key the installer does not know (and the nearest known one); a",
     L"value with ; or # after a space (no comment: the dialog shows it); no Name; a plug-in",
     L"file without version text; a SrcFile in a sub-folder; neither SubDir1 nor SubDir2; two",
-    L"entries with the same SrcFile.",
+    L"entries with the same SrcFile; no plug-in file built for x64 (what 64-bit editors on",
+    L"x64 Windows load).",
     L"",
     L"Options:",
     L"  --strict   warnings count as errors in the exit code",
-    L"  --files    also print file: NAME for each plug-in file a package must hold",
+    L"  --files    also print file: NAME (MACHINE) for each plug-in file a package must hold,",
+    L"             with its machine type: x86, x64, ARM64, or the number (0x01c4)",
     L"  --help     this text",
     L"  --version  the checker's version",
     L"",
@@ -108,9 +110,32 @@ FolderItem ItemInFolder(void* context, const wchar_t* srcFile) {
 
 CatalogFile g_file;
 
+bool ReadAt(void* context, uint64_t offset, void* out, size_t size) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    DWORD done = 0;
+    return offset <= 0x7FFFFFFFFFFFFFFFull && size <= 0xFFFFFFFFu &&
+           SetFilePointerEx(static_cast<HANDLE>(context), at, nullptr, FILE_BEGIN) &&
+           ReadFile(static_cast<HANDLE>(context), out, static_cast<DWORD>(size), &done, nullptr) && done == size;
+}
+
+// The headers of a plug-in file beside the catalog.
+bool ReadImage(void* context, const wchar_t* srcFile, PeImageInfo* info) {
+    auto* file = static_cast<CatalogFile*>(context);
+    wchar_t path[kPathSize];
+    if (!JoinProgramPath(file->folder, srcFile, path, kPathSize)) return false;
+    HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool image = ReadPeImageInfo(ImageReader{handle, ReadAt}, info);
+    CloseHandle(handle);
+    return image;
+}
+
 // A file for the package, named as on disk, since the catalog may name it in
-// another case: each component as the folder listing has it.
-void PrintFile(void* context, const wchar_t* srcFile) {
+// another case: each component as the folder listing has it; then its
+// machine type.
+void PrintFile(void* context, const wchar_t* srcFile, const wchar_t* machine) {
     wchar_t path[kPathSize], name[kPathSize] = L"";
     WideCopy(path, kPathSize, g_file.folder);
     for (const wchar_t* start = srcFile; *start;) {
@@ -133,7 +158,10 @@ void PrintFile(void* context, const wchar_t* srcFile) {
         WideAppend(name, kPathSize, component);
         start = *end ? end + 1 : end;
     }
-    WriteLine(*static_cast<Output*>(context), L"file: ", name);
+    const TextArg args[] = {name, machine};
+    wchar_t line[kPathSize + 32];
+    FormatText(line, kPathSize + 32, L"%s (%s)", args);
+    WriteLine(*static_cast<Output*>(context), L"file: ", line);
 }
 
 // The reader's own decoding of text without a byte-order mark.
@@ -284,7 +312,7 @@ int wmain(int argc, wchar_t** argv) {
     CatalogText text{};
     bool scanned = false;
     if (CheckCatalogFile(report, &text, &scanned)) {
-        const CheckSource source{CatalogFileSource(&g_file), ItemInFolder, scanned ? &text : nullptr};
+        const CheckSource source{CatalogFileSource(&g_file), ItemInFolder, scanned ? &text : nullptr, ReadImage};
         CheckPlugInCatalog(source, report, files ? PrintFile : nullptr);
     }
     wchar_t summary[128];

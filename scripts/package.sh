@@ -165,8 +165,9 @@ case $status in
     *) cat "$stage/check.err" >&2; echo "package: the checker failed ($status); nothing packaged" >&2; exit 1 ;;
 esac
 # Added files lie beside the program: none may take a packaged name.
-taken=$(printf 'corvanesetup.exe\ncorvane.ini\n'; sed -n 's/^file: \([^/]*\).*/\1/p' "$stage/check.txt" |
-    tr 'A-Z' 'a-z')
+# The checker's "file: NAME (MACHINE)" lines: what the package holds.
+sed -n 's/^file: \(.*\) ([^()]*)$/\1/p' "$stage/check.txt" >"$stage/files.txt"
+taken=$(printf 'corvanesetup.exe\ncorvane.ini\n'; sed 's|/.*||' "$stage/files.txt" | tr 'A-Z' 'a-z')
 printf '%s' "$adds" | while IFS= read -r add; do
     low=$(basename "$add" | tr 'A-Z' 'a-z')
     if printf '%s\n' "$taken" | grep -qxF -- "$low"; then
@@ -212,13 +213,13 @@ mkdir -p "$out"
 rm -rf "${out:?}/$package" "$out/$package.zip"
 mkdir "$out/$package"
 cp "$program" "$stage/$name/Corvane.ini" "$out/$package/"
-sed -n 's/^file: //p' "$stage/check.txt" | while IFS= read -r file; do
+while IFS= read -r file; do
     case $(printf '%s' "$file" | tr 'A-Z' 'a-z') in corvane.ini|corvanesetup.exe)
         echo "package: the catalog names $file, which the package holds already" >&2; rm -rf "${out:?}/$package"; exit 1 ;;
     esac
     mkdir -p "$(dirname "$out/$package/$file")"
     cp "$folder/$file" "$out/$package/$file"
-done
+done <"$stage/files.txt"
 printf '%s' "$adds" | while IFS= read -r add; do cp "$add" "$out/$package/"; done
 (cd "$out" && zip -qr "$package.zip" "$package")
 (cd "$out" && unzip -l "$package.zip" | sed '1,3d;$d' | sed '$d')

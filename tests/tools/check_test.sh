@@ -40,6 +40,16 @@ expect() {
     fi
 }
 checker=$build/CorvaneCheck.exe
+# machine FILE HEX: another machine type in FILE's header, which is all the
+# checker reads of it (a fixture for what this build cannot make).
+machine() {
+    at=$(($(od -An -tu4 -j60 -N4 "$1") + 4))
+    printf "\\$(printf %03o $((0x$2 & 255)))\\$(printf %03o $((0x$2 >> 8)))" |
+        dd of="$1" bs=1 seek=$at conv=notrunc 2>/dev/null
+}
+# The samples are built for this build's machine; one x64 plug-in keeps a folder clean.
+native=x64
+[ "$arch" = x86_64 ] || native=x86
 
 # Clean: the summary alone, from the checker's own folder by default. The
 # catalog names a file in another case than on disk; --files names it as on disk.
@@ -62,12 +72,13 @@ SrcFile=corvaneframe.8bf
 SubDir2=Effects
 EOF
 cp "$plugins/CorvaneSharpen.8bf" "$plugins/CorvaneFrame.8bf" "$checker" "$work/clean/"
+machine "$work/clean/CorvaneSharpen.8bf" 8664
 expect clean 0 "$work/clean/CorvaneCheck.exe" <<'EOF'
 2 entries, 0 errors, 0 warnings
 EOF
-expect clean-files 0 "$checker" --files "$(win clean)" <<'EOF'
-file: CorvaneSharpen.8bf
-file: CorvaneFrame.8bf
+expect clean-files 0 "$checker" --files "$(win clean)" <<EOF
+file: CorvaneSharpen.8bf (x64)
+file: CorvaneFrame.8bf ($native)
 2 entries, 0 errors, 0 warnings
 EOF
 
@@ -101,6 +112,7 @@ SrcFile=CorvaneFrame.8bf
 SubDir1=Filters
 EOF
 cp "$plugins/CorvaneSharpen.8bf" "$plugins/CorvaneFrame.8bf" "$plugins/CorvaneNoise.8bf" "$work/warnings/"
+machine "$work/warnings/CorvaneSharpen.8bf" 8664
 p=$(at warnings)
 cat >"$work/warnings.txt" <<EOF
 $p: warning: Corvane.ini is UTF-8 without a byte-order mark with non-ASCII text: only UTF-16LE with a byte-order mark reads the same under every code page; store it so (scripts/package.sh does)
@@ -191,6 +203,40 @@ $p:9: error: entry 1 [Blur]: SrcFile "NuBlurr.8bf" is missing beside the catalog
 $p:11: error: entry 2 [Vignette]: no SrcFile: the installer looks for a file named [未知]
 $p:13: warning: entry 2 [Vignette]: the installer does not know the key "SrcFlie"; the nearest known key is SrcFile
 2 entries, 2 errors, 4 warnings
+EOF
+
+# Machine types: x86, ARM64 and an unnamed one (header fixtures), a text file
+# named as a plug-in, and nothing for x64 editors.
+catalog machines <<'EOF'
+[PlugInInfo]
+Count=4
+PlugIn1=A
+PlugIn2=B
+PlugIn3=C
+PlugIn4=D
+[A]
+SrcFile=CorvaneSharpen.8bf
+[B]
+SrcFile=CorvaneFrame.8bf
+[C]
+SrcFile=CorvaneGlow.8bf
+[D]
+SrcFile=Notes.8bf
+EOF
+sed -i 's/^SrcFile.*/Name=x\r\nSubDir1=F\r\n&/' "$work/src.ini"
+sh "$root/scripts/make-catalog.sh" "$work/src.ini" "$work/machines/Corvane.ini"
+cp "$plugins/CorvaneSharpen.8bf" "$plugins/CorvaneFrame.8bf" "$plugins/CorvaneGlow.8bf" "$work/machines/"
+machine "$work/machines/CorvaneSharpen.8bf" 14c
+machine "$work/machines/CorvaneFrame.8bf" aa64
+machine "$work/machines/CorvaneGlow.8bf" 1c4
+echo "a text file" >"$work/machines/Notes.8bf"
+expect machines 1 "$checker" --files "$(win machines)" <<EOF
+file: CorvaneSharpen.8bf (x86)
+file: CorvaneFrame.8bf (ARM64)
+file: CorvaneGlow.8bf (0x01c4)
+$(at machines):22: error: entry 4 [D]: SrcFile "Notes.8bf" is not a Windows DLL: no editor can load it
+$(at machines): warning: no plug-in file is built for x64: a 64-bit editor on x64 Windows loads none of them
+4 entries, 1 error, 1 warning
 EOF
 
 # About 100 bytes with a huge Count: an error, at once.

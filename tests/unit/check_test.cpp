@@ -56,6 +56,7 @@ struct FakeFolder {
     std::map<std::wstring, std::wstring> versions;
     std::vector<void*> blocks;
     std::vector<std::wstring> lines, files;
+    std::map<std::wstring, PeImageInfo> images;  // when set, SrcFile -> its headers; others are no image
     // When set, the catalog file: its values, Count, index keys and lines.
     std::wstring text, listing;
     std::vector<CatalogLine> scanned;
@@ -115,7 +116,16 @@ struct FakeFolder {
                                Of(c).lines.push_back((error ? L"E " : L"W ") +
                                                      (line ? std::to_wstring(line) + L": " : L"") + text);
                            }, 0, 0, 0};
-        CheckPlugInCatalog({catalog, item, text.empty() ? nullptr : &catalogText}, report, [](void* c, const wchar_t* f) { Of(c).files.push_back(f); });
+        CheckSource source{catalog, item, text.empty() ? nullptr : &catalogText};
+        if (!images.empty())
+            source.readImage = [](void* c, const wchar_t* srcFile, PeImageInfo* info) {
+                auto found = Of(c).images.find(srcFile);
+                if (found != Of(c).images.end()) *info = found->second;
+                return found != Of(c).images.end();
+            };
+        CheckPlugInCatalog(source, report, [](void* c, const wchar_t* f, const wchar_t* machine) {
+            Of(c).files.push_back(f + std::wstring(*machine ? L" " : L"") + machine);
+        });
         wchar_t summary[128];
         FormatCheckSummary(report, summary, 128);
         lines.push_back(summary);
@@ -283,6 +293,43 @@ TEST(Check, FindingsPointAtTheirLines) {
         folder.versions[L"A.8bf"] = L"1.0";
         EXPECT_EQ(folder.Check(), c.expect);
     }
+}
+
+TEST(Check, MachineTypesAreNamedAndChecked) {
+    const std::pair<uint16_t, const wchar_t*> names[] = {
+        {0x14c, L"x86"}, {0x8664, L"x64"}, {0xaa64, L"ARM64"}, {0x1c4, L"0x01c4"}};
+    for (const auto& name : names) {
+        wchar_t text[16];
+        MachineName(name.first, text, 16);
+        EXPECT_STREQ(text, name.second);
+    }
+    // Not a DLL: a text file, an image that is a program. Nothing for x64 among the rest.
+    FakeFolder folder;
+    folder.text = L"[PlugInInfo]\nCount=5\nPlugIn1=A\nPlugIn2=B\nPlugIn3=C\nPlugIn4=D\nPlugIn5=E\n"
+                  L"[A]\nSrcFile=a.8bf\n[B]\nSrcFile=b.8bf\n[C]\nSrcFile=c.8bf\n[D]\nSrcFile=d.8bf\n[E]\nSrcFile=e.8bf\n";
+    for (const wchar_t* file : {L"a.8bf", L"b.8bf", L"c.8bf", L"d.8bf", L"e.8bf"}) {
+        folder.items[file] = FolderItem::File;
+        folder.versions[file] = L"1";
+    }
+    folder.images = {{L"a.8bf", {0x14c, true, false}}, {L"b.8bf", {0xaa64, true, true}},
+                     {L"c.8bf", {0x8664, false, true}}, {L"e.8bf", {0x1c4, true, false}}};
+    std::vector<std::wstring> lines;
+    for (const std::wstring& line : folder.Check())
+        if (line.find(L"no Name") == std::wstring::npos && line.find(L"SubDir") == std::wstring::npos)
+            lines.push_back(line);
+    EXPECT_EQ(lines, (std::vector<std::wstring>{
+                         L"E 13: entry 3 [C]: SrcFile \"c.8bf\" is not a Windows DLL: no editor can load it",
+                         L"E 15: entry 4 [D]: SrcFile \"d.8bf\" is not a Windows DLL: no editor can load it",
+                         L"W no plug-in file is built for x64: a 64-bit editor on x64 Windows loads none of them",
+                         L"5 entries, 2 errors, 11 warnings"}));
+    EXPECT_EQ(folder.files, (std::vector<std::wstring>{L"a.8bf x86", L"b.8bf ARM64", L"e.8bf 0x01c4"}));
+    // One x64 plug-in serves them.
+    folder.images[L"c.8bf"].isDll = true;
+    folder.lines.clear();
+    folder.values.clear();
+    folder.listing.clear();
+    const std::vector<std::wstring> fixed = folder.Check();
+    EXPECT_EQ(fixed.back(), L"5 entries, 1 error, 10 warnings");
 }
 
 }  // namespace
