@@ -244,7 +244,8 @@ void ShowPathAs(const wchar_t* given) {
     const size_t length = WideLength(g_shownPath);
     bool slash = false, backslash = false;
     for (const wchar_t* p = g_shownPath; *p; ++p) slash = slash || *p == L'/', backslash = backslash || *p == L'\\';
-    if (length && g_shownPath[length - 1] != L'\\' && g_shownPath[length - 1] != L'/')
+    const wchar_t last = length ? g_shownPath[length - 1] : L'\\';
+    if (last != L'\\' && last != L'/' && last != L':')
         WideAppend(g_shownPath, kPathSize + 16, slash && !backslash ? L"/" : L"\\");
     WIN32_FIND_DATAW found;
     HANDLE find = g_file.located ? FindFirstFileW(g_file.path, &found) : INVALID_HANDLE_VALUE;

@@ -161,6 +161,7 @@ mv "$work/errors/kit/ansi.ini" "$work/errors/kit/Corvane.ini"
 mkdir -p "$work/errors/kit/Plugins"
 cp "$plugins/CorvaneSharpen.8bf" "$work/errors/"
 cp "$plugins/CorvaneFrame.8bf" "$work/errors/kit/Plugins/"
+machine "$work/errors/kit/Plugins/CorvaneFrame.8bf" 8664
 p=$(at errors/kit)
 expect errors 1 "$checker" "$(win errors/kit)" <<EOF
 $p: warning: Corvane.ini is code-page text (not UTF-8) with non-ASCII text: only UTF-16LE with a byte-order mark reads the same under every code page; store it so (scripts/package.sh does)
@@ -257,6 +258,7 @@ SrcFile=CorvaneGlow.8bf
 SubDir1=F
 EOF
 cp "$plugins/CorvaneSharpen.8bf" "$plugins/CorvaneFrame.8bf" "$plugins/CorvaneGlow.8bf" "$work/huge/"
+machine "$work/huge/CorvaneSharpen.8bf" 8664
 limit=3 expect huge-count 1 "$checker" "$(win huge)" <<EOF
 $(at huge):2: error: Count 3000000 is more entries than a catalog may hold (100000): only the entries up to the last PlugInN key are checked
 $(at huge):6: warning: entry 1 [A]: no Name: the list shows [未知]
