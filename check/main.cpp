@@ -4,9 +4,9 @@
 // FOLDER defaults to the checker's own folder. One line per finding, as a
 // compiler gives them (PATH:LINE: error: TEXT), then a summary; UTF-8 when
 // redirected. Exit code 0 clean or warnings only, 1 errors (or warnings with
-// --strict), 2 a mistake in the command itself. --files adds a "file: NAME"
-// line for each plug-in file a package must hold, named as it lies on disk,
-// with '/' between folders.
+// --strict), 2 a mistake in the command itself. --files adds a line
+// "file: NAME (MACHINE)" for each plug-in file a package must hold, named as
+// it lies on disk, with '/' between folders, and its machine type.
 #include <windows.h>
 
 #include "catalog/catalog_file.h"
@@ -124,8 +124,8 @@ bool ReadImage(void* context, const wchar_t* srcFile, PeImageInfo* info) {
     auto* file = static_cast<CatalogFile*>(context);
     wchar_t path[kPathSize];
     if (!JoinProgramPath(file->folder, srcFile, path, kPathSize)) return false;
-    HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
+    HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     const bool image = ReadPeImageInfo(ImageReader{handle, ReadAt}, info);
     CloseHandle(handle);
