@@ -164,9 +164,9 @@ case $status in
     1) echo "package: $given has the errors above; nothing packaged" >&2; exit 1 ;;
     *) cat "$stage/check.err" >&2; echo "package: the checker failed ($status); nothing packaged" >&2; exit 1 ;;
 esac
-# Added files lie beside the program: none may take a packaged name.
-# The checker's "file: NAME (MACHINE)" lines: what the package holds.
+# The checker's "file: NAME (MACHINE)" lines: the plug-in files the package holds.
 sed -n 's/^file: \(.*\) ([^()]*)$/\1/p' "$stage/check.txt" >"$stage/files.txt"
+# Added files lie beside the program: none may take a packaged name.
 taken=$(printf 'corvanesetup.exe\ncorvane.ini\n'; sed 's|/.*||' "$stage/files.txt" | tr 'A-Z' 'a-z')
 printf '%s' "$adds" | while IFS= read -r add; do
     low=$(basename "$add" | tr 'A-Z' 'a-z')
