@@ -1,5 +1,7 @@
 #include "catalog/check_logic.h"
 
+#include <algorithm>
+
 #include "common/program_path_logic.h"
 #include "common/texts.h"
 #include "common/wide_text.h"
@@ -37,6 +39,17 @@ const wchar_t kSubFolderPattern[] =
 const wchar_t kNoVersionPattern[] = L"%s: \"%s\" has no version text: the installer shows [NO VERSION]";
 const wchar_t kNoSubDirPattern[] = L"%s: neither SubDir1 nor SubDir2: no sub-folder is preselected";
 const wchar_t kDuplicatePattern[] = L"%s: SrcFile \"%s\" is also entry %ld's: one installs over the other";
+const wchar_t kNotDllPattern[] = L"%s: SrcFile \"%s\" is not a Windows DLL: no editor can load it";
+const wchar_t kNoX64Text[] = L"no plug-in file is built for x64: a 64-bit editor on x64 Windows loads none of them";
+const wchar_t kCountLimitPattern[] =
+    L"Count %ld is more entries than a catalog may hold (%ld): only the entries up to the last PlugInN key are "
+    L"checked";
+const wchar_t kUnknownKeyPattern[] = L"%s: the installer does not know the key \"%s\"; the nearest known key is %s";
+const wchar_t kCommentPattern[] =
+    L"%s: %s \"%s\" has \"%s\" after a space: the installer takes it as part of the value, not as a comment";
+
+// Larger Counts are a mistake: no catalog holds that many plug-ins.
+constexpr long kCountLimit = 100000;
 
 // Read with room to spare, to see what the installer's buffers cut.
 constexpr size_t kRawSize = 4096;
@@ -53,39 +66,60 @@ void ReadRaw(const CatalogSource& source, const wchar_t* section, const wchar_t*
 const wchar_t* OrMore(const wchar_t* raw) { return WideLength(raw) + 1 >= kRawSize ? L" or more" : L""; }
 
 template <size_t N>
-void Report(CheckReport& report, bool error, const wchar_t* pattern, const TextArg (&args)[N]) {
-    ReportFinding(report, error, pattern, args, N);
+void Report(CheckReport& report, bool error, long line, const wchar_t* pattern, const TextArg (&args)[N]) {
+    ReportFinding(report, error, line, pattern, args, N);
 }
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-bool IsValidUtf8(const unsigned char* bytes, size_t size) {
-    for (size_t i = 0; i < size;) {
-        const unsigned char lead = bytes[i];
-        size_t extra;
-        unsigned long value;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1, value = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2, value = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3, value = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (extra >= size - i) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80) return false;
-            value = (value << 6) | (bytes[i + k] & 0x3F);
-        }
-        const unsigned long least[] = {0, 0x80, 0x800, 0x10000};
-        if (value < least[extra] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
-        i += extra + 1;
+constexpr unsigned long kInvalid = 0xFFFFFFFF;
+
+// The UTF-8 character at `*i`, which moves past it; kInvalid, moved by one
+// byte, for anything that is not well-formed.
+unsigned long NextUtf8(const unsigned char* bytes, size_t size, size_t* i) {
+    const unsigned char lead = bytes[(*i)++];
+    size_t extra;
+    unsigned long value;
+    if (lead < 0x80) return lead;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1, value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2, value = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3, value = lead & 0x07;
+    } else {
+        return kInvalid;
     }
+    if (extra > size - *i) return kInvalid;
+    for (size_t k = 0; k < extra; ++k) {
+        if ((bytes[*i + k] & 0xC0) != 0x80) return kInvalid;
+        value = (value << 6) | (bytes[*i + k] & 0x3F);
+    }
+    const unsigned long least[] = {0, 0x80, 0x800, 0x10000};
+    if (value < least[extra] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return kInvalid;
+    *i += extra;
+    return value;
+}
+
+bool IsValidUtf8(const unsigned char* bytes, size_t size) {
+    for (size_t i = 0; i < size;)
+        if (NextUtf8(bytes, size, &i) == kInvalid) return false;
     return true;
+}
+
+wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+// Compares a counted name with a counted or terminated one, ASCII letters folded.
+int CompareName(const wchar_t* a, size_t aLength, const wchar_t* b, size_t bLength) {
+    for (size_t i = 0;; ++i) {
+        if (i == aLength || i == bLength) return (i == bLength) - (i == aLength);
+        const wchar_t x = FoldAscii(a[i]), y = FoldAscii(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+}
+
+bool SameName(const CatalogLine& line, const wchar_t* name) {
+    return !CompareName(line.name, line.nameLength, name, WideLength(name));
 }
 
 }  // namespace
@@ -116,11 +150,12 @@ bool SameSrcFile(const wchar_t* a, const wchar_t* b) {
 
 bool ValueWasCut(const wchar_t* raw, const wchar_t* kept) { return WideLength(raw) > WideLength(kept); }
 
-void ReportFinding(CheckReport& report, bool error, const wchar_t* pattern, const TextArg* args, size_t argCount) {
+void ReportFinding(CheckReport& report, bool error, long line, const wchar_t* pattern, const TextArg* args,
+                   size_t argCount) {
     wchar_t text[kFindingSize];
     FormatText(text, kFindingSize, pattern, args, argCount);
     ++(error ? report.errors : report.warnings);
-    report.finding(report.context, error, text);
+    report.finding(report.context, error, line, text);
 }
 
 void CheckCatalogBytes(const unsigned char* bytes, size_t size, CheckReport& report) {
@@ -136,22 +171,320 @@ void CheckCatalogBytes(const unsigned char* bytes, size_t size, CheckReport& rep
     case CatalogEncoding::CodePage: kind = L"code-page text (not UTF-8)"; break;
     }
     const TextArg args[] = {kind};
-    Report(report, false, kEncodingPattern, args);
+    Report(report, false, 0, kEncodingPattern, args);
+}
+
+
+void MachineName(uint16_t machine, wchar_t* out, size_t size) {
+    switch (machine) {
+    case 0x14c: WideCopy(out, size, L"x86"); return;
+    case 0x8664: WideCopy(out, size, L"x64"); return;
+    case 0xaa64: WideCopy(out, size, L"ARM64"); return;
+    }
+    const TextArg args[] = {static_cast<long>(machine)};
+    FormatText(out, size, L"0x%04x", args);
+}
+
+bool ServesX64Editors(const PeImageInfo& info) { return info.machine == 0x8664; }
+
+size_t DecodeCatalogText(const unsigned char* bytes, size_t size, wchar_t* out, size_t outSize,
+                         CodePageDecoder codePage, void* context) {
+    size_t used = 0;
+    auto put = [&](unsigned long c) {
+        if (c >= 0x10000 && used + 1 < outSize) {
+            out[used++] = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+            out[used++] = static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+        } else if (c < 0x10000 && used < outSize) {
+            out[used++] = static_cast<wchar_t>(c);
+        }
+    };
+    const CatalogEncoding encoding = SniffCatalogEncoding(bytes, size);
+    switch (encoding) {
+    case CatalogEncoding::Utf16LeBom:
+    case CatalogEncoding::Utf16BeBom:
+    case CatalogEncoding::Utf16NoBom: {
+        const bool big = encoding == CatalogEncoding::Utf16BeBom;
+        for (size_t i = encoding == CatalogEncoding::Utf16NoBom ? 0 : 2; i + 1 < size; i += 2)
+            put(big ? (bytes[i] << 8) | bytes[i + 1] : bytes[i] | (bytes[i + 1] << 8));
+        return used;
+    }
+    case CatalogEncoding::Utf8Bom:
+        for (size_t i = 3; i < size;) {
+            const unsigned long c = NextUtf8(bytes, size, &i);
+            put(c == kInvalid ? 0xFFFD : c);
+        }
+        return used;
+    case CatalogEncoding::Ascii:
+        break;
+    case CatalogEncoding::Utf8:
+    case CatalogEncoding::CodePage:
+        if (codePage) return codePage(context, bytes, size, out, outSize);
+        break;
+    }
+    for (size_t i = 0; i < size; ++i) put(bytes[i]);
+    return used;
+}
+
+size_t ScanCatalogText(const wchar_t* text, size_t length, CatalogLine* lines, size_t capacity) {
+    auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    // Trims [*a, *b) of blanks at both ends.
+    auto trim = [&](size_t* a, size_t* b) {
+        while (*a < *b && blank(text[*a])) ++*a;
+        while (*b > *a && blank(text[*b - 1])) --*b;
+    };
+    size_t count = 0;
+    long number = 0;
+    for (size_t start = 0; start < length;) {
+        size_t end = start;
+        while (end < length && text[end] != L'\n' && text[end] != L'\r') ++end;
+        size_t next = end + (end < length);
+        if (end < length && text[end] == L'\r' && next < length && text[next] == L'\n') ++next;
+        ++number;
+        size_t a = start, b = end;
+        start = next;
+        trim(&a, &b);
+        if (a == b || text[a] == L';' || text[a] == L'#') continue;
+        CatalogLine item{};
+        item.line = number;
+        size_t nameEnd = b;
+        if (text[a] == L'[') {
+            item.section = true;
+            ++a;
+            // The name ends at the line's last ']'.
+            for (size_t i = b; i > a; --i)
+                if (text[i - 1] == L']') {
+                    nameEnd = i - 1;
+                    break;
+                }
+        } else {
+            for (size_t i = a; i < b; ++i)
+                if (text[i] == L'=') {
+                    size_t v = i + 1, w = b;
+                    trim(&v, &w);
+                    item.value = text + v;
+                    item.valueLength = w - v;
+                    nameEnd = i;
+                    break;
+                }
+        }
+        trim(&a, &nameEnd);
+        item.name = text + a;
+        item.nameLength = nameEnd - a;
+        if (count < capacity) lines[count] = item;
+        ++count;
+    }
+    return count;
+}
+
+void IndexCatalogSections(CatalogText& text) {
+    text.sectionCount = 0;
+    for (size_t i = 0; i < text.count; ++i)
+        if (text.lines[i].section) text.sections[text.sectionCount++] = i;
+    // By name, and a repeated name in the text's order: the reader takes the first.
+    const CatalogLine* lines = text.lines;
+    std::sort(text.sections, text.sections + text.sectionCount, [lines](size_t x, size_t y) {
+        const int order = CompareName(lines[x].name, lines[x].nameLength, lines[y].name, lines[y].nameLength);
+        return order ? order < 0 : x < y;
+    });
+}
+
+CatalogLine* FindCatalogSection(const CatalogText& text, const wchar_t* name) {
+    const size_t length = WideLength(name);
+    const CatalogLine* lines = text.lines;
+    const size_t* begin = text.sections;
+    const size_t* end = begin + text.sectionCount;
+    const size_t* found = std::lower_bound(begin, end, name, [lines, length](size_t x, const wchar_t* n) {
+        return CompareName(lines[x].name, lines[x].nameLength, n, length) < 0;
+    });
+    return found != end && SameName(lines[*found], name) ? &text.lines[*found] : nullptr;
+}
+
+const CatalogLine* FindCatalogKey(const CatalogText& text, const CatalogLine* section, const wchar_t* key) {
+    if (!section) return nullptr;
+    for (const CatalogLine* line = section + 1; line < text.lines + text.count && !line->section; ++line)
+        if (SameName(*line, key)) return line;
+    return nullptr;
 }
 
 namespace {
 
-struct EntryCheck {
+// Edit distance with adjacent letters swapped counting once, ASCII letters
+// folded: SrcFlie is one from SrcFile.
+size_t KeyDistance(const wchar_t* a, size_t aLength, const wchar_t* b) {
+    constexpr size_t kLongest = 32;
+    const size_t bLength = WideLength(b);
+    if (aLength > 4 * kLongest || bLength >= kLongest) return aLength + bLength;
+    size_t rows[3][kLongest + 1];  // two rows back, the last row, this row
+    for (size_t j = 0; j <= bLength; ++j) rows[1][j] = j;
+    for (size_t i = 1; i <= aLength; ++i) {
+        size_t* row = rows[(i + 1) % 3];
+        const size_t* last = rows[i % 3];
+        const size_t* before = rows[(i + 2) % 3];
+        row[0] = i;
+        for (size_t j = 1; j <= bLength; ++j) {
+            const wchar_t x = FoldAscii(a[i - 1]), y = FoldAscii(b[j - 1]);
+            row[j] = std::min({last[j] + 1, row[j - 1] + 1, last[j - 1] + (x != y)});
+            if (i > 1 && j > 1 && x == FoldAscii(b[j - 2]) && FoldAscii(a[i - 2]) == y)
+                row[j] = std::min(row[j], before[j - 2] + 1);
+        }
+    }
+    return rows[(aLength + 1) % 3][bLength];
+}
+
+// n of an index key "PlugIn<n>" (ASCII letters folded, no leading zero),
+// held at LONG_MAX when larger; 0 for any other name.
+long IndexKeyNumber(const wchar_t* name, size_t length) {
+    const wchar_t prefix[] = L"plugin";
+    constexpr size_t kPrefix = 6;
+    if (length <= kPrefix || CompareName(name, kPrefix, prefix, kPrefix) || name[kPrefix] == L'0') return 0;
+    long number = 0;
+    for (size_t i = kPrefix; i < length; ++i) {
+        if (name[i] < L'0' || name[i] > L'9') return 0;
+        const long digit = name[i] - L'0';
+        number = number > (0x7FFFFFFFL - digit) / 10 ? 0x7FFFFFFFL : number * 10 + digit;
+    }
+    return number;
+}
+
+// The value's comment mark (';' or '#' after a space or tab), or 0.
+wchar_t CommentMark(const wchar_t* value) {
+    for (const wchar_t* p = value; *p; ++p)
+        if ((*p == L' ' || *p == L'\t') && (p[1] == L';' || p[1] == L'#')) return p[1];
+    return 0;
+}
+
+const wchar_t* const kEntryKeys[] = {kNameKey, kSrcFileKey, kSubDir1Key, kSubDir2Key, kDescriptionKey};
+
+// What a check needs besides the entry: the text's lines, and the reader
+// with its Count held at what is checked and its index keys listed once.
+struct Checker {
     const CheckSource& source;
+    CheckReport& report;
+    const CatalogSource& inner;
+    CatalogSource reader;
+    long count;
+    const wchar_t* keys;
+    bool listed;
+    CatalogLine* index;
+    long images;     // plug-in files read as DLLs
+    bool servesX64;  // one of them loads into an x64 editor
+
+    Checker(const CheckSource& source, CheckReport& report)
+        : source(source), report(report), inner(source.catalog), reader(source.catalog), count(0), keys(nullptr),
+          listed(false), index(source.text ? FindCatalogSection(*source.text, kIndexSection) : nullptr), images(0),
+          servesX64(false) {
+        reader.context = this;
+        reader.readCount = [](void* c) { return Of(c).count; };
+        reader.readString = [](void* c, const wchar_t* section, const wchar_t* key, const wchar_t* fallback,
+                               wchar_t* out, size_t size) {
+            Of(c).inner.readString(Of(c).inner.context, section, key, fallback, out, size);
+        };
+        reader.readVersion = [](void* c, const wchar_t* srcFile, wchar_t* out, size_t size) {
+            return Of(c).inner.readVersion(Of(c).inner.context, srcFile, out, size);
+        };
+        reader.allocate = [](void* c, uint64_t bytes) { return Of(c).inner.allocate(Of(c).inner.context, bytes); };
+        reader.listIndexKeys = [](void* c) { return Of(c).IndexKeys(); };
+    }
+    static Checker& Of(void* context) { return *static_cast<Checker*>(context); }
+
+    const wchar_t* IndexKeys() {
+        if (!listed && inner.listIndexKeys) keys = inner.listIndexKeys(inner.context);
+        listed = true;
+        return keys;
+    }
+
+    // The line of `key` in `section`, else the section's, else `otherwise`.
+    long LineOf(const CatalogLine* section, const wchar_t* key, long otherwise = 0) const {
+        const CatalogLine* line = source.text ? FindCatalogKey(*source.text, section, key) : nullptr;
+        return line ? line->line : section ? section->line : otherwise;
+    }
+
+    // The last index key up to `limit` that names a section, or 0. Listed,
+    // only the listed keys are read, so a large Count costs nothing.
+    long LastIndexKey(long limit, wchar_t* raw) {
+        wchar_t key[32];
+        auto named = [&](long n) {
+            const TextArg args[] = {n};
+            FormatText(key, 32, kIndexKeyPattern, args);
+            ReadRaw(reader, kIndexSection, key, raw);
+            return !IsAbsent(raw) && raw[0];
+        };
+        if (const wchar_t* listing = IndexKeys()) {
+            for (long below = limit;;) {
+                long highest = 0;
+                for (const wchar_t* name = listing; *name; name += WideLength(name) + 1) {
+                    const long n = IndexKeyNumber(name, WideLength(name));
+                    if (n <= below && n > highest) highest = n;
+                }
+                if (!highest || named(highest)) return highest;
+                below = highest - 1;
+            }
+        }
+        for (long n = std::min(limit, kCountLimit); n >= 1; --n)
+            if (named(n)) return n;
+        return 0;
+    }
+
+    // Warns of each key of `section` that the installer does not read.
+    void CheckKeys(CatalogLine* section, const wchar_t* label, bool indexSection) {
+        if (!section || section->checked) return;
+        section->checked = true;
+        const CatalogText& text = *source.text;
+        for (const CatalogLine* line = section + 1; line < text.lines + text.count && !line->section; ++line) {
+            wchar_t nearest[32] = L"";
+            size_t distance = static_cast<size_t>(-1);
+            auto consider = [&](const wchar_t* known) {
+                const size_t d = KeyDistance(line->name, line->nameLength, known);
+                if (d < distance) distance = d, WideCopy(nearest, 32, known);
+            };
+            if (indexSection) {
+                if (SameName(*line, kCountKey) || IndexKeyNumber(line->name, line->nameLength)) continue;
+                consider(kCountKey);
+                // PlugIn with the key's own closing digits, less leading zeros.
+                size_t digits = line->nameLength;
+                while (digits > 0 && line->name[digits - 1] >= L'0' && line->name[digits - 1] <= L'9') --digits;
+                while (digits < line->nameLength && line->name[digits] == L'0') ++digits;
+                wchar_t number[16] = L"1";
+                if (digits < line->nameLength && line->nameLength - digits < 10)
+                    WideCopyCount(number, 16, line->name + digits, line->nameLength - digits);
+                wchar_t indexKey[32] = L"PlugIn";
+                WideAppend(indexKey, 32, number);
+                consider(indexKey);
+            } else {
+                bool known = false;
+                for (const wchar_t* key : kEntryKeys) known = known || SameName(*line, key);
+                if (known) continue;
+                for (const wchar_t* key : kEntryKeys) consider(key);
+            }
+            wchar_t name[kSectionNameSize];
+            WideCopyCount(name, kSectionNameSize, line->name, line->nameLength);
+            const TextArg args[] = {label, name, nearest};
+            Report(report, false, line->line, kUnknownKeyPattern, args);
+        }
+    }
+
+    // Warns of a comment mark inside a value read from `key`.
+    void CheckComment(long line, const wchar_t* label, const wchar_t* key, const wchar_t* raw) {
+        const wchar_t mark[] = {CommentMark(raw), 0};
+        if (!mark[0]) return;
+        const TextArg args[] = {label, key, raw, mark};
+        Report(report, false, line, kCommentPattern, args);
+    }
+};
+
+struct EntryCheck {
+    Checker& checker;
     CheckReport& report;
     const PlugInCatalog* catalog;
     long number;  // n of PlugInN
     wchar_t label[kSectionNameSize + 32];
+    long srcFileLine;
+    wchar_t machine[16];
 
     // A finding about this entry, with `value` for the pattern's second %s.
-    void Note(bool error, const wchar_t* pattern, const wchar_t* value = nullptr) {
+    void Note(bool error, long line, const wchar_t* pattern, const wchar_t* value = nullptr) {
         const TextArg args[] = {label, value};
-        Report(report, error, pattern, args);
+        Report(report, error, line, pattern, args);
     }
 
     // The earlier entry with the same SrcFile, or 0.
@@ -163,20 +496,22 @@ struct EntryCheck {
 
     // True when the entry has no error.
     bool Run(wchar_t* raw) {
-        const CatalogSource& reader = source.catalog;
+        const CatalogSource& reader = checker.reader;
         const PlugInEntry& entry = catalog->Entries[number - 1];
         wchar_t key[32];
         const TextArg keyArgs[] = {number};
         FormatText(key, 32, kIndexKeyPattern, keyArgs);
         const TextArg numberArgs[] = {number};
         FormatText(label, kSectionNameSize + 32, L"entry %ld", numberArgs);
+        const long keyLine = checker.LineOf(checker.index, key);
 
         ReadRaw(reader, kIndexSection, key, raw);
         if (IsAbsent(raw) || !raw[0]) {
             const TextArg args[] = {label, number};
-            Report(report, true, kNoIndexKeyPattern, args);
+            Report(report, true, keyLine, kNoIndexKeyPattern, args);
             return false;
         }
+        checker.CheckComment(keyLine, label, key, raw);
         wchar_t section[kSectionNameSize];
         reader.readString(reader.context, kIndexSection, key, L"", section, kSectionNameSize);
         const TextArg labelArgs[] = {number, section};
@@ -184,8 +519,11 @@ struct EntryCheck {
         if (ValueWasCut(raw, section)) {
             const TextArg args[] = {label, number, static_cast<long>(WideLength(raw)), OrMore(raw),
                                     static_cast<long>(kSectionNameSize - 1)};
-            Report(report, false, kSectionCutPattern, args);
+            Report(report, false, keyLine, kSectionCutPattern, args);
         }
+        CatalogLine* found = checker.source.text ? FindCatalogSection(*checker.source.text, section) : nullptr;
+        const long sectionLine = found ? found->line : keyLine;
+        srcFileLine = checker.LineOf(found, kSrcFileKey, keyLine);
 
         struct Field {
             const wchar_t* key;
@@ -202,48 +540,64 @@ struct EntryCheck {
             ReadRaw(reader, section, fields[i].key, raw);
             present[i] = !IsAbsent(raw);
             any = any || present[i];
-            if (present[i] && ValueWasCut(raw, fields[i].kept)) {
+            if (!present[i]) continue;
+            const long line = checker.LineOf(found, fields[i].key, keyLine);
+            if (ValueWasCut(raw, fields[i].kept)) {
                 const TextArg args[] = {label, fields[i].key, static_cast<long>(WideLength(raw)), OrMore(raw),
                                         static_cast<long>(fields[i].size - 1), fields[i].kept};
-                Report(report, false, kValueCutPattern, args);
+                Report(report, false, line, kValueCutPattern, args);
             }
+            checker.CheckComment(line, label, fields[i].key, raw);
         }
+        bool fine = false;
         if (!any) {
-            Note(true, kNoSectionPattern);
-            return false;
+            Note(true, sectionLine, kNoSectionPattern);
+        } else {
+            if (!present[0]) Note(false, sectionLine, kNoNamePattern);
+            fine = CheckSrcFile(present[1], entry, sectionLine);
+            if (!entry.SubDir1[0] && !entry.SubDir2[0]) Note(false, sectionLine, kNoSubDirPattern);
         }
-        if (!present[0]) Note(false, kNoNamePattern);
-        bool fine = CheckSrcFile(present[1], entry);
-        if (!entry.SubDir1[0] && !entry.SubDir2[0]) Note(false, kNoSubDirPattern);
+        checker.CheckKeys(found, label, false);
         return fine;
     }
 
-    bool CheckSrcFile(bool present, const PlugInEntry& entry) {
+    bool CheckSrcFile(bool present, const PlugInEntry& entry, long sectionLine) {
         const wchar_t* srcFile = entry.SrcFile;
         if (!present) {
-            Note(true, kNoSrcFilePattern);
+            Note(true, sectionLine, kNoSrcFilePattern);
             return false;
         }
+        const long line = srcFileLine;
         if (!srcFile[0]) {
-            Note(true, kEmptySrcFilePattern);
+            Note(true, line, kEmptySrcFilePattern);
             return false;
         }
         if (!IsSafeRelativeFileName(srcFile)) {
-            Note(true, kLeavesFolderPattern, srcFile);
+            Note(true, line, kLeavesFolderPattern, srcFile);
             return false;
         }
-        switch (source.folderItem(source.catalog.context, srcFile)) {
-        case FolderItem::Missing: Note(true, kMissingFilePattern, srcFile); return false;
-        case FolderItem::Folder: Note(true, kFolderNotFilePattern, srcFile); return false;
-        case FolderItem::PathTooLong: Note(true, kPathTooLongPattern, srcFile); return false;
+        switch (checker.source.folderItem(checker.inner.context, srcFile)) {
+        case FolderItem::Missing: Note(true, line, kMissingFilePattern, srcFile); return false;
+        case FolderItem::Folder: Note(true, line, kFolderNotFilePattern, srcFile); return false;
+        case FolderItem::PathTooLong: Note(true, line, kPathTooLongPattern, srcFile); return false;
         case FolderItem::File: break;
+        }
+        if (checker.source.readImage) {
+            PeImageInfo info{};
+            if (!checker.source.readImage(checker.inner.context, srcFile, &info) || !info.isDll) {
+                Note(true, line, kNotDllPattern, srcFile);
+                return false;
+            }
+            MachineName(info.machine, machine, 16);
+            ++checker.images;
+            checker.servesX64 = checker.servesX64 || ServesX64Editors(info);
         }
         for (const wchar_t* p = srcFile; *p; ++p)
             if (IsSeparator(*p)) {
-                Note(false, kSubFolderPattern, srcFile);
+                Note(false, line, kSubFolderPattern, srcFile);
                 break;
             }
-        if (!AsciiCaseCompare(entry.FileVersion, kNoVersionText)) Note(false, kNoVersionPattern, srcFile);
+        if (!AsciiCaseCompare(entry.FileVersion, kNoVersionText)) Note(false, line, kNoVersionPattern, srcFile);
         return true;
     }
 };
@@ -251,56 +605,64 @@ struct EntryCheck {
 }  // namespace
 
 void CheckPlugInCatalog(const CheckSource& source, CheckReport& report,
-                        void (*files)(void* context, const wchar_t* srcFile)) {
-    const CatalogSource& reader = source.catalog;
+                        void (*files)(void* context, const wchar_t* srcFile, const wchar_t* machine)) {
+    Checker checker(source, report);
     wchar_t raw[kRawSize];
-    PlugInCatalog* catalog = nullptr;
-    const CatalogLoad load = ReadPlugInCatalog(reader, &catalog);
-    const long count = reader.readCount(reader.context);
-    if (load == CatalogLoad::Empty) {
-        ReadRaw(reader, kIndexSection, kCountKey, raw);
-        const TextArg args[] = {raw};
-        Report(report, true, IsAbsent(raw) ? kNoCountText : kBadCountPattern, args);
-        return;
+    const long count = checker.inner.readCount(checker.inner.context);
+    const long countLine = checker.LineOf(checker.index, kCountKey);
+    checker.count = count;
+    if (count > kCountLimit) {
+        // Only the written entries are read: the rest would be defaults.
+        const TextArg args[] = {count, kCountLimit};
+        Report(report, true, countLine, kCountLimitPattern, args);
+        checker.count = checker.LastIndexKey(count, raw);
     }
-    if (load == CatalogLoad::OutOfMemory) {
-        const TextArg args[] = {count};
-        Report(report, true, kTooManyPattern, args);
-        return;
-    }
-    report.entries = catalog->Count;
 
-    // Entries after the last index key that names a section are Count's mistake.
+    PlugInCatalog* catalog = nullptr;
     long last = 0;
-    for (long n = catalog->Count; n >= 1 && !last; --n) {
-        wchar_t key[32];
-        const TextArg args[] = {n};
-        FormatText(key, 32, kIndexKeyPattern, args);
-        ReadRaw(reader, kIndexSection, key, raw);
-        if (!IsAbsent(raw) && raw[0]) last = n;
+    const CatalogLoad load = checker.count > 0 ? ReadPlugInCatalog(checker.reader, &catalog) : CatalogLoad::Empty;
+    if (load == CatalogLoad::Empty && count > kCountLimit) {
+        const TextArg args[] = {count};
+        Report(report, true, countLine, kNoIndexKeysPattern, args);
+    } else if (load == CatalogLoad::Empty) {
+        ReadRaw(checker.reader, kIndexSection, kCountKey, raw);
+        const TextArg args[] = {raw};
+        if (IsAbsent(raw))
+            Report(report, true, checker.index ? checker.index->line : 0, kNoCountText, args);
+        else
+            Report(report, true, countLine, kBadCountPattern, args);
+    } else if (load == CatalogLoad::OutOfMemory) {
+        const TextArg args[] = {count};
+        Report(report, true, countLine, kTooManyPattern, args);
+    } else if (load == CatalogLoad::Loaded) {
+        report.entries = catalog->Count;
+        // Entries after the last index key that names a section are Count's mistake.
+        last = checker.LastIndexKey(catalog->Count, raw);
+        if (!last) {
+            const TextArg args[] = {static_cast<long>(catalog->Count)};
+            Report(report, true, countLine, kNoIndexKeysPattern, args);
+        } else if (last < catalog->Count) {
+            const TextArg args[] = {static_cast<long>(catalog->Count), last, last + 1,
+                                    static_cast<long>(catalog->Count)};
+            Report(report, false, countLine, last + 1 == catalog->Count ? kTrailingOnePattern : kTrailingPattern,
+                   args);
+        }
     }
-    if (!last) {
-        const TextArg args[] = {static_cast<long>(catalog->Count)};
-        Report(report, true, kNoIndexKeysPattern, args);
-        return;
-    }
-    if (last < catalog->Count) {
-        const TextArg args[] = {static_cast<long>(catalog->Count), last, last + 1, static_cast<long>(catalog->Count)};
-        Report(report, false, last + 1 == catalog->Count ? kTrailingOnePattern : kTrailingPattern, args);
-    }
+    if (source.text) checker.CheckKeys(checker.index, L"[PlugInInfo]", true);
 
     for (long n = 1; n <= last; ++n) {
-        EntryCheck check{source, report, catalog, n, {}};
+        EntryCheck check{checker, report, catalog, n, {}, 0, {}};
         bool fine = check.Run(raw);
         if (!fine) continue;
         const wchar_t* srcFile = catalog->Entries[n - 1].SrcFile;
         if (long earlier = check.EarlierWithSameFile(srcFile)) {
             const TextArg args[] = {check.label, srcFile, earlier};
-            Report(report, false, kDuplicatePattern, args);
+            Report(report, false, check.srcFileLine, kDuplicatePattern, args);
         } else if (files) {
-            files(report.context, srcFile);
+            files(report.context, srcFile, check.machine);
         }
     }
+    if (checker.images && !checker.servesX64) ReportFinding(report, false, 0, kNoX64Text, nullptr, 0);
 }
 
 void FormatCheckSummary(const CheckReport& report, wchar_t* out, size_t size) {

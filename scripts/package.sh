@@ -1,15 +1,17 @@
 #!/bin/sh
 # Packages a plug-in folder for shipping:
-#   scripts/package.sh [--x64] [--codepage N] [--out DIR]
+#   scripts/package.sh [--x64] [--codepage N] [--out DIR] [--add FILE]...
 #                      [--sign CERT.pfx [--sign-password-file FILE] [--timestamp URL]] [FOLDER]
+#   scripts/package.sh --help | --version
 # FOLDER holds Corvane.ini and the plug-in files it names. It is checked with
 # CorvaneCheck under Wine (after its catalog is stored as UTF-16LE with a
-# byte-order mark, from UTF-8, UTF-16 or, with --codepage N, code page N), and
-# any error refuses it. Then DIR/<folder name>/ (DIR: dist) gets the 32-bit
-# program (--x64: the 64-bit one), the catalog and the plug-in files the
-# catalog names, nothing else, and is zipped; the zip's path comes last.
-# Without FOLDER the demo folder is packaged as dist/CorvaneSetup-x86/ (or
-# CorvaneSetup-x64/).
+# byte-order mark, from UTF-8, UTF-16 or, with --codepage N, code page N),
+# whose findings are given against FOLDER's own catalog, and any error refuses
+# it. Then DIR/<folder name>-x86/ (DIR: dist; -x64 with --x64) gets the 32-bit
+# program (--x64: the 64-bit one), the catalog, the plug-in files the catalog
+# names and each --add FILE, nothing else, and is zipped; the zip's path comes
+# last. Without FOLDER the demo folder is packaged as dist/CorvaneSetup-x86/
+# (or CorvaneSetup-x64/).
 #
 # --sign signs the program with Authenticode (SHA-256) with the certificate
 # and key in CERT.pfx, whose password comes from CORVANE_SIGN_PASSWORD or from
@@ -23,15 +25,54 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 usage() {
-    echo "usage: scripts/package.sh [--x64] [--codepage N] [--out DIR] [--sign CERT.pfx [--sign-password-file FILE] [--timestamp URL]] [FOLDER]" >&2
+    echo "usage: scripts/package.sh [--x64] [--codepage N] [--out DIR] [--add FILE]... [--sign CERT.pfx [--sign-password-file FILE] [--timestamp URL]] [FOLDER] (--help explains)" >&2
     exit 2
 }
-arch=i686 codepage="" out=dist folder="" cert="" password_file="" timestamp=""
+help() {
+    cat <<'EOF'
+usage: scripts/package.sh [--x64] [--codepage N] [--out DIR] [--add FILE]...
+                          [--sign CERT.pfx [--sign-password-file FILE] [--timestamp URL]] [FOLDER]
+       scripts/package.sh --help | --version
+
+Packages a plug-in folder for shipping. FOLDER holds Corvane.ini and the plug-in
+files it names; without FOLDER the demo folder is packaged. The catalog is stored
+as UTF-16LE with a byte-order mark and checked with CorvaneCheck under Wine; its
+findings name FOLDER's own catalog and its lines. On any error nothing is written.
+Otherwise DIR/NAME-x86/ (NAME-x64/ with --x64), NAME being FOLDER's name, gets the
+tested CorvaneSetup.exe, the catalog, the plug-in files it names and the --add
+files, nothing else, and is zipped to DIR/NAME-x86.zip, whose path comes last.
+
+Options:
+  --x64                     the 64-bit program instead of the 32-bit one
+  --codepage N              the catalog is text in Windows code page N (936: Chinese)
+  --out DIR                 write to DIR instead of dist
+  --add FILE                put FILE beside the program too (a read-me, a licence);
+                            repeatable; refused when it would replace a packaged file
+  --sign CERT.pfx           sign the program with Authenticode (SHA-256); the password
+                            comes from CORVANE_SIGN_PASSWORD or --sign-password-file FILE
+  --timestamp URL           add a time stamp from URL (RFC 3161)
+  --help                    this text
+  --version                 the version of the programs it packages
+
+Exit code: 0 packaged, 1 not packaged (an error in the folder, a failed signature,
+failed tests), 2 a mistake in the command.
+EOF
+    exit 0
+}
+arch=i686 codepage="" out=dist folder="" cert="" password_file="" timestamp="" adds="" version=""
 while [ $# -gt 0 ]; do
     case $1 in
+        --help|-h) help ;;
+        --version) version=1 ;;
         --x64) arch=x86_64 ;;
         --codepage) [ $# -ge 2 ] || usage; codepage=$2; shift ;;
         --out) [ $# -ge 2 ] || usage; out=$2; shift ;;
+        --add)
+            [ $# -ge 2 ] || usage
+            [ -f "$2" ] || { echo "package: --add $2: no such file" >&2; exit 2; }
+            adds="$adds$(realpath "$2")
+"
+            shift ;;
         --sign) [ $# -ge 2 ] || usage; cert=$(realpath "$2"); shift ;;
         --sign-password-file) [ $# -ge 2 ] || usage; password_file=$(realpath "$2"); shift ;;
         --timestamp) [ $# -ge 2 ] || usage; timestamp=$2; shift ;;
@@ -40,6 +81,16 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
+if [ -n "$version" ]; then
+    # What the programs' version resources hold: their build's, else the project's.
+    v=$(sed -n 's/^#define CORVANE_VERSION_TEXT "\(.*\)"$/\1/p' "${CORVANE_PACKAGE_BUILD:-$root/build/$arch}/version.h" 2>/dev/null) ||
+        true
+    [ -n "$v" ] || v=$(sed -n 's/^project(CorvaneSetup VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+    echo "Corvane Setup $v"
+    exit 0
+fi
+# Findings name the maker's catalog as the folder was given.
+given=${folder%"${folder##*[!/]}"}
 if [ -n "$folder" ]; then
     [ -d "$folder" ] || { echo "package: $folder is not a folder" >&2; exit 2; }
     folder=$(realpath "$folder")
@@ -74,9 +125,12 @@ fi
 build=$(cd "$build" && pwd)
 if [ -z "$folder" ]; then
     folder=$build/demo
-    name=CorvaneSetup-x86
-    [ "$arch" = i686 ] || name=CorvaneSetup-x64
+    name=CorvaneSetup
+    given=$folder
 fi
+# The package's name says its build.
+package=$name-x86
+[ "$arch" = i686 ] || package=$name-x64
 
 # The tests' prefix when they run this; otherwise one of its own.
 stage=$(mktemp -d)
@@ -98,14 +152,31 @@ if [ -n "$catalog" ]; then
         { echo "package: $folder not packaged" >&2; exit 1; }
 fi
 status=0
-sh scripts/wine-run.sh "$arch" "$build/CorvaneCheck.exe" --files "Z:$stage/$name" >"$stage/check.txt" 2>"$stage/check.err" ||
+staged=$(printf 'Z:%s' "$stage/$name" | tr / '\\')
+sh scripts/wine-run.sh "$arch" "$build/CorvaneCheck.exe" --files "$staged" >"$stage/check.txt" 2>"$stage/check.err" ||
     status=$?
-grep -v '^file: ' "$stage/check.txt" || true
+# The checker saw the stored copy; the maker knows their own file, whose lines it keeps.
+STAGED="$staged\\Corvane.ini:" SHOWN="$given/$(basename "${catalog:-Corvane.ini}"):" awk '
+    index($0, ENVIRON["STAGED"]) == 1 { $0 = ENVIRON["SHOWN"] substr($0, length(ENVIRON["STAGED"]) + 1) }
+    !/^file: / { print }' "$stage/check.txt"
 case $status in
     0) ;;
-    1) echo "package: $folder has the errors above; nothing packaged" >&2; exit 1 ;;
+    1) echo "package: $given has the errors above; nothing packaged" >&2; exit 1 ;;
     *) cat "$stage/check.err" >&2; echo "package: the checker failed ($status); nothing packaged" >&2; exit 1 ;;
 esac
+# The checker's "file: NAME (MACHINE)" lines: the plug-in files the package holds.
+sed -n 's/^file: \(.*\) ([^()]*)$/\1/p' "$stage/check.txt" >"$stage/files.txt"
+# Added files lie beside the program: none may take a packaged name.
+taken=$(printf 'corvanesetup.exe\ncorvane.ini\n'; sed 's|/.*||' "$stage/files.txt" | tr 'A-Z' 'a-z')
+printf '%s' "$adds" | while IFS= read -r add; do
+    low=$(basename "$add" | tr 'A-Z' 'a-z')
+    if printf '%s\n' "$taken" | grep -qxF -- "$low"; then
+        echo "package: --add $add would replace $(basename "$add") in the package; nothing packaged" >&2
+        exit 1
+    fi
+    taken="$taken
+$low"
+done
 
 # Signed and verified in the stage, so that a failure leaves nothing behind.
 program=$build/CorvaneSetup.exe
@@ -135,20 +206,21 @@ else
     echo "package: the programs are unsigned (--sign CERT.pfx signs them): Windows will name no publisher"
 fi
 
-case $folder/ in "$out/$name/"*)
+case $folder/ in "$out/$package/"*)
     echo "package: $folder lies where the package goes; move it or give --out" >&2; exit 1 ;;
 esac
 mkdir -p "$out"
-rm -rf "${out:?}/$name" "$out/$name.zip"
-mkdir "$out/$name"
-cp "$program" "$stage/$name/Corvane.ini" "$out/$name/"
-sed -n 's/^file: //p' "$stage/check.txt" | while IFS= read -r file; do
+rm -rf "${out:?}/$package" "$out/$package.zip"
+mkdir "$out/$package"
+cp "$program" "$stage/$name/Corvane.ini" "$out/$package/"
+while IFS= read -r file; do
     case $(printf '%s' "$file" | tr 'A-Z' 'a-z') in corvane.ini|corvanesetup.exe)
-        echo "package: the catalog names $file, which the package holds already" >&2; rm -rf "${out:?}/$name"; exit 1 ;;
+        echo "package: the catalog names $file, which the package holds already" >&2; rm -rf "${out:?}/$package"; exit 1 ;;
     esac
-    mkdir -p "$(dirname "$out/$name/$file")"
-    cp "$folder/$file" "$out/$name/$file"
-done
-(cd "$out" && zip -qr "$name.zip" "$name")
-(cd "$out" && unzip -l "$name.zip" | sed '1,3d;$d' | sed '$d')
-echo "$out/$name.zip"
+    mkdir -p "$(dirname "$out/$package/$file")"
+    cp "$folder/$file" "$out/$package/$file"
+done <"$stage/files.txt"
+printf '%s' "$adds" | while IFS= read -r add; do cp "$add" "$out/$package/"; done
+(cd "$out" && zip -qr "$package.zip" "$package")
+(cd "$out" && unzip -l "$package.zip" | sed '1,3d;$d' | sed '$d')
+echo "$out/$package.zip"

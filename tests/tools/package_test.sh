@@ -1,8 +1,10 @@
 #!/bin/sh
 # The packager with one build's programs (CORVANE_PACKAGE_BUILD: this build,
 # untested by design; the tests themselves run here): a good folder with a
-# UTF-8 catalog, one in code page 936, and a broken one that must be refused;
-# signing with a throwaway certificate, and a wrong password refused.
+# UTF-8 catalog and added files, one in code page 936, and a broken one that
+# must be refused, its findings at the lines of the maker's own file; added
+# files that are missing or would replace a packaged one; signing with a
+# throwaway certificate, and a wrong password refused; help and version.
 #   package_test.sh i686|x86_64 BUILD_DIR
 set -u
 arch=$1 build=$2
@@ -17,8 +19,8 @@ check() {
     if "$@"; then passed=$((passed + 1)); echo "PASS $name"; else failed=$((failed + 1)); echo "FAIL $name"; fi
 }
 export CORVANE_PACKAGE_BUILD=$build
-x64=""
-[ "$arch" = i686 ] || x64=--x64
+x64="" build_name=x86
+[ "$arch" = i686 ] || x64=--x64 build_name=x64
 package() { sh "$root/scripts/package.sh" $x64 "$@" >"$work/out.txt" 2>&1; }
 
 # A good folder: UTF-8 catalog, a plug-in in a sub-folder (a warning), and
@@ -43,20 +45,24 @@ cp "$work/catalog.txt" "$kit/Corvane.ini"
 cp "$plugins/CorvaneSharpen.8bf" "$plugins/CorvaneNoise.8bf" "$kit/"
 cp "$plugins/CorvaneFrame.8bf" "$kit/Plugins/"
 echo notes >"$kit/notes.txt"
-package --out "$work/dist" "$kit"
+mkdir -p "$work/extra"
+echo read >"$work/extra/ReadMe.txt"
+echo licence >"$work/extra/LICENCE"
+package --out "$work/dist" --add "$work/extra/ReadMe.txt" --add "$work/extra/LICENCE" "$kit"
 code=$?
-zip="$work/dist/Maker Kit.zip"
+zip="$work/dist/Maker Kit-$build_name.zip"
+pk="Maker Kit-$build_name"
 cat "$work/out.txt"
 check good-folder-packaged [ $code -eq 0 ]
 check zip-path-last [ "$(tail -n 1 "$work/out.txt")" = "$zip" ]
-check warnings-shown grep -q '^warning: entry 2 \[Frame\]: SrcFile "Plugins/CorvaneFrame.8bf" names a sub-folder' "$work/out.txt"
+check warnings-shown grep -qF "$kit/Corvane.ini:11: warning: entry 2 [Frame]: SrcFile \"Plugins/CorvaneFrame.8bf\" names a sub-folder" "$work/out.txt"
 unzip -Z1 "$zip" 2>/dev/null | sort >"$work/listing.txt"
-printf '%s\n' "Maker Kit/" "Maker Kit/Corvane.ini" "Maker Kit/CorvaneSetup.exe" "Maker Kit/CorvaneSharpen.8bf" \
-    "Maker Kit/Plugins/" "Maker Kit/Plugins/CorvaneFrame.8bf" | sort >"$work/want.txt"
-check zip-holds-the-named-files-only diff "$work/want.txt" "$work/listing.txt"
-check zip-holds-the-build-program sh -c 'unzip -p "$1" "Maker Kit/CorvaneSetup.exe" | cmp -s - "$2/CorvaneSetup.exe"' \
-    - "$zip" "$build"
-unzip -p "$zip" "Maker Kit/Corvane.ini" >"$work/stored.ini" 2>/dev/null
+printf '%s\n' "$pk/" "$pk/Corvane.ini" "$pk/CorvaneSetup.exe" "$pk/CorvaneSharpen.8bf" "$pk/Plugins/" \
+    "$pk/Plugins/CorvaneFrame.8bf" "$pk/ReadMe.txt" "$pk/LICENCE" | sort >"$work/want.txt"
+check zip-holds-the-named-and-added-files-only diff "$work/want.txt" "$work/listing.txt"
+check zip-holds-the-build-program sh -c 'unzip -p "$1" "$3/CorvaneSetup.exe" | cmp -s - "$2/CorvaneSetup.exe"' \
+    - "$zip" "$build" "$pk"
+unzip -p "$zip" "$pk/Corvane.ini" >"$work/stored.ini" 2>/dev/null
 check catalog-stored-utf16le [ "$(head -c 2 "$work/stored.ini" | od -An -tx1 | tr -d ' ')" = fffe ]
 check catalog-text-kept sh -c 'iconv -f UTF-16 -t UTF-8 "$1" | tr -d "\r" | cmp -s - "$2"' - "$work/stored.ini" \
     "$work/catalog.txt"
@@ -70,19 +76,51 @@ cp "$plugins/CorvaneFrame.8bf" "$gbk/Plugins/"
 package --codepage 936 --out "$work/dist" "$gbk"
 code=$?
 check code-page-folder-packaged [ $code -eq 0 ]
-check code-page-catalog-converted sh -c 'unzip -p "$1" gbk/Corvane.ini | iconv -f UTF-16 -t UTF-8 | tr -d "\r" |
-    cmp -s - "$2"' - "$work/dist/gbk.zip" "$work/catalog.txt"
+check code-page-catalog-converted sh -c 'unzip -p "$1" "$3/Corvane.ini" | iconv -f UTF-16 -t UTF-8 | tr -d "\r" |
+    cmp -s - "$2"' - "$work/dist/gbk-$build_name.zip" "$work/catalog.txt" "gbk-$build_name"
 
-# A broken folder: refused, naming the finding, and nothing written.
+# A broken folder, given by a relative path, with a maker's mistakes in UTF-8:
+# refused, each finding at its line of that file, and nothing written.
 broken="$work/broken"
 mkdir -p "$broken"
-printf '[PlugInInfo]\nCount=1\nPlugIn1=A\n[A]\nName=A\nSrcFile=Absent.8bf\nSubDir1=Filters\n' >"$broken/Corvane.ini"
-package --out "$work/dist2" "$broken"
+cat >"$broken/Corvane.ini" <<'EOF'
+[PlugInInfo]
+Count=2
+PlugIn1=A
+PlugIn2=B
+Cuont=2
+[A]
+Name=暗角 ; 以后改名
+SrcFile=Absent.8bf
+SubDir1=Filters
+[B]
+Name=B
+SrcFlie=CorvaneSharpen.8bf
+SubDir1=Filters
+EOF
+(cd "$work" && package --out "$work/dist2" broken)
 code=$?
 cat "$work/out.txt"
-check broken-folder-refused [ $code -ne 0 ]
-check finding-named grep -q '^error: entry 1 \[A\]: SrcFile "Absent.8bf" is missing beside the catalog$' "$work/out.txt"
+check broken-folder-refused [ $code -eq 1 ]
+check finding-named grep -qx 'broken/Corvane.ini:8: error: entry 1 \[A\]: SrcFile "Absent.8bf" is missing beside the catalog' \
+    "$work/out.txt"
+printf '%s\n' 5:warning 7:warning 8:error 10:error 12:warning | sed 's|^|broken/Corvane.ini:|; s/:\([a-z]*\)$/: \1/' \
+    >"$work/want.txt"
+check findings-at-their-lines sh -c 'sed -n "s/^\(.*: \(error\|warning\)\): .*/\1/p" "$1" | diff "$2" -' - "$work/out.txt" \
+    "$work/want.txt"
 check nothing-written [ -z "$(ls -A "$work/dist2" 2>/dev/null)" ]
+
+# Added files: one that is missing, and one that would replace a plug-in file.
+package --out "$work/dist2" --add "$work/extra/Absent.txt" "$kit"
+check missing-added-file-refused [ $? -eq 2 ]
+check missing-added-file-said grep -qxF "package: --add $work/extra/Absent.txt: no such file" "$work/out.txt"
+cp "$plugins/CorvaneFrame.8bf" "$work/extra/corvanesharpen.8bf"
+package --out "$work/dist2" --add "$work/extra/corvanesharpen.8bf" "$kit"
+check replacing-added-file-refused [ $? -eq 1 ]
+check replacing-added-file-said grep -qxF \
+    "package: --add $work/extra/corvanesharpen.8bf would replace corvanesharpen.8bf in the package; nothing packaged" \
+    "$work/out.txt"
+check added-files-nothing-written [ -z "$(ls -A "$work/dist2" 2>/dev/null)" ]
 
 # Signing: a self-signed code-signing certificate made here. The packaged
 # program verifies against it and still starts and installs.
@@ -94,7 +132,7 @@ code=$?
 cat "$work/out.txt"
 check signed-folder-packaged [ $code -eq 0 ]
 check no-time-stamp-said grep -q 'signed without a time stamp' "$work/out.txt"
-unzip -p "$work/signed/Maker Kit.zip" "Maker Kit/CorvaneSetup.exe" >"$work/signed.exe" 2>/dev/null
+unzip -p "$work/signed/$pk.zip" "$pk/CorvaneSetup.exe" >"$work/signed.exe" 2>/dev/null
 check signature-verifies osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed.exe"
 cp -r "$plugins" "$work/inputs"
 cp "$work/signed.exe" "$work/inputs/CorvaneSetup.exe"
@@ -106,6 +144,16 @@ cat "$work/out.txt"
 check wrong-password-refused [ $code -ne 0 ]
 check wrong-password-said grep -q 'wrong password' "$work/out.txt"
 check wrong-password-nothing-written [ -z "$(ls -A "$work/dist3" 2>/dev/null)" ]
+
+# Help (as the README gives it) and version.
+package --help
+check help-exits-0 [ $? -eq 0 ]
+sed -n '/^<!-- package.sh --help -->$/,/^```$/p' "$root/README.md" | sed '1,2d;$d' >"$work/want.txt"
+check help-as-in-readme diff "$work/want.txt" "$work/out.txt"
+package --version
+code=$?
+version=$(sed -n 's/^#define CORVANE_VERSION_TEXT "\(.*\)"$/\1/p' "$build/version.h")
+check version-said [ "$code $(cat "$work/out.txt")" = "0 Corvane Setup $version" ]
 
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cwchar>
 #include <map>
 #include <string>
 #include <vector>
@@ -55,6 +56,12 @@ struct FakeFolder {
     std::map<std::wstring, std::wstring> versions;
     std::vector<void*> blocks;
     std::vector<std::wstring> lines, files;
+    std::map<std::wstring, PeImageInfo> images;  // when set, SrcFile -> its headers; others are no image
+    // When set, the catalog file: its values, Count, index keys and lines.
+    std::wstring text, listing;
+    std::vector<CatalogLine> scanned;
+    std::vector<size_t> sections;
+    CatalogText catalogText{};
     ~FakeFolder() {
         for (void* block : blocks) std::free(block);
     }
@@ -62,7 +69,25 @@ struct FakeFolder {
     static void Copy(wchar_t* out, size_t size, const std::wstring& text) {
         out[text.copy(out, std::min(text.size(), size - 1))] = 0;
     }
+    void Load() {
+        scanned.resize(ScanCatalogText(text.data(), text.size(), nullptr, 0));
+        ScanCatalogText(text.data(), text.size(), scanned.data(), scanned.size());
+        sections.resize(scanned.size());
+        catalogText = {scanned.data(), scanned.size(), sections.data(), 0};
+        IndexCatalogSections(catalogText);
+        std::wstring section;
+        for (const CatalogLine& line : scanned) {
+            const std::wstring name(line.name, line.nameLength);
+            if (line.section) section = name;
+            else if (line.value) values.emplace(section + L"/" + name, std::wstring(line.value, line.valueLength));
+            if (!line.section && section == L"PlugInInfo") listing += name + L'\0';
+        }
+        listing += L'\0';
+        auto written = values.find(L"PlugInInfo/Count");
+        count = written == values.end() ? 0 : std::wcstol(written->second.c_str(), nullptr, 10);
+    }
     std::vector<std::wstring> Check() {
+        if (!text.empty()) Load();
         CatalogSource catalog{this,
                               [](void* c) { return Of(c).count; },
                               [](void* c, const wchar_t* section, const wchar_t* key, const wchar_t* fallback,
@@ -82,14 +107,25 @@ struct FakeFolder {
                                   return Of(c).blocks.back();
                               },
                               SIZE_MAX};
+        if (!text.empty()) catalog.listIndexKeys = [](void* c) { return Of(c).listing.c_str(); };
         auto item = [](void* c, const wchar_t* srcFile) {
             auto found = Of(c).items.find(srcFile);
             return found != Of(c).items.end() ? found->second : FolderItem::Missing;
         };
-        CheckReport report{this, [](void* c, bool error, const wchar_t* text) {
-                               Of(c).lines.push_back((error ? L"E " : L"W ") + std::wstring(text));
+        CheckReport report{this, [](void* c, bool error, long line, const wchar_t* text) {
+                               Of(c).lines.push_back((error ? L"E " : L"W ") +
+                                                     (line ? std::to_wstring(line) + L": " : L"") + text);
                            }, 0, 0, 0};
-        CheckPlugInCatalog({catalog, item}, report, [](void* c, const wchar_t* f) { Of(c).files.push_back(f); });
+        CheckSource source{catalog, item, text.empty() ? nullptr : &catalogText};
+        if (!images.empty())
+            source.readImage = [](void* c, const wchar_t* srcFile, PeImageInfo* info) {
+                auto found = Of(c).images.find(srcFile);
+                if (found != Of(c).images.end()) *info = found->second;
+                return found != Of(c).images.end();
+            };
+        CheckPlugInCatalog(source, report, [](void* c, const wchar_t* f, const wchar_t* machine) {
+            Of(c).files.push_back(f + std::wstring(*machine ? L" " : L"") + machine);
+        });
         wchar_t summary[128];
         FormatCheckSummary(report, summary, 128);
         lines.push_back(summary);
@@ -176,6 +212,124 @@ TEST(Check, EachEntryIsCheckedAsTheInstallerReadsIt) {
     for (size_t i = 0; i < std::max(lines.size(), expect.size()); ++i)
         EXPECT_EQ(i < lines.size() ? lines[i] : L"", i < expect.size() ? expect[i] : L"") << i;
     EXPECT_EQ(folder.files, (std::vector<std::wstring>{L"Good.8bf", L"Plain.8bf", L"Sub/Deep.8bf"}));
+}
+
+TEST(Check, CatalogTextIsScannedInEveryEncoding) {
+    const char16_t text[] = u"; 注释\r\n\r\n[PlugInInfo]\nCount=1\r[锐化] ; x\r\n  SrcFile = a.8bf  \r\n# b=c\n[a]\n[A]";
+    const char utf8[] = u8"; 注释\r\n\r\n[PlugInInfo]\nCount=1\r[锐化] ; x\r\n  SrcFile = a.8bf  \r\n# b=c\n[a]\n[A]";
+    std::string le = "\xFF\xFE", be = "\xFE\xFF";
+    for (const char16_t* c = text; *c; ++c) {
+        le += {static_cast<char>(*c & 0xFF), static_cast<char>(*c >> 8)};
+        be += {static_cast<char>(*c >> 8), static_cast<char>(*c & 0xFF)};
+    }
+    // Code-page text goes to the system's decoder, here one that reads UTF-8.
+    auto decoder = [](void* calls, const unsigned char* bytes, size_t size, wchar_t* out, size_t) {
+        ++*static_cast<int*>(calls);
+        size_t used = 0;
+        for (size_t i = 0; i < size; ++used) {
+            unsigned long c = bytes[i] < 0x80 ? bytes[i++] : 0;
+            if (!c) c = ((bytes[i] & 0x0F) << 12) | ((bytes[i + 1] & 0x3F) << 6) | (bytes[i + 2] & 0x3F), i += 3;
+            out[used] = static_cast<wchar_t>(c);
+        }
+        return used;
+    };
+    for (const std::string& bytes : {le, be, "\xEF\xBB\xBF" + std::string(utf8), std::string(utf8)}) {
+        int calls = 0;
+        std::vector<wchar_t> decoded(bytes.size());
+        decoded.resize(DecodeCatalogText(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                                         decoded.data(), decoded.size(), decoder, &calls));
+        EXPECT_EQ(calls, bytes == utf8 ? 1 : 0);
+        std::vector<CatalogLine> lines(ScanCatalogText(decoded.data(), decoded.size(), nullptr, 0));
+        ASSERT_EQ(lines.size(), 6u);
+        ScanCatalogText(decoded.data(), decoded.size(), lines.data(), lines.size());
+        std::vector<size_t> sections(lines.size());
+        CatalogText scanned{lines.data(), lines.size(), sections.data(), 0};
+        IndexCatalogSections(scanned);
+        const CatalogLine* section = FindCatalogSection(scanned, L"锐化");
+        ASSERT_TRUE(section);
+        const CatalogLine* key = FindCatalogKey(scanned, section, L"srcfile");
+        ASSERT_TRUE(key);
+        EXPECT_EQ(std::vector<long>({section->line, key->line, FindCatalogSection(scanned, L"A")->line}),
+                  std::vector<long>({5, 6, 8}));
+        EXPECT_EQ(std::wstring(key->value, key->valueLength), L"a.8bf");
+        EXPECT_FALSE(FindCatalogKey(scanned, section, L"b") || FindCatalogSection(scanned, L"B"));
+    }
+}
+
+TEST(Check, FindingsPointAtTheirLines) {
+    struct Case { const wchar_t* text; std::vector<std::wstring> expect; };
+    const Case cases[] = {
+        {L"; 示例\n[PlugInInfo]\nCount=3\nPlugIn1=Blur\nPlugIn2=Vignette\nPlugIn3=Glow\n\n[Blur]\nName=Blur\n"
+         L"SrcFile=NuBlurr.8bf\nSubDir1=Filters\n[Vignette]\nName=暗角 ; 以后改名\nSrcFlie=A.8bf\nSubDir1=Filters\n",
+         {L"E 10: entry 1 [Blur]: SrcFile \"NuBlurr.8bf\" is missing beside the catalog",
+          L"W 13: entry 2 [Vignette]: Name \"暗角 ; 以后改名\" has \";\" after a space: the installer takes it as part "
+          L"of the value, not as a comment",
+          L"E 12: entry 2 [Vignette]: no SrcFile: the installer looks for a file named [未知]",
+          L"W 14: entry 2 [Vignette]: the installer does not know the key \"SrcFlie\"; the nearest known key is "
+          L"SrcFile",
+          L"E 6: entry 3 [Glow]: the section is missing or holds none of Name, SrcFile, SubDir1, SubDir2, "
+          L"Description: every value takes its default ([未知])",
+          L"3 entries, 3 errors, 2 warnings"}},
+        {L"[PlugInInfo]\nCuont=1\nPlugIn01=A\n",
+         {L"E 1: no entries: [PlugInInfo] has no Count",
+          L"W 2: [PlugInInfo]: the installer does not know the key \"Cuont\"; the nearest known key is Count",
+          L"W 3: [PlugInInfo]: the installer does not know the key \"PlugIn01\"; the nearest known key is PlugIn1",
+          L"0 entries, 1 error, 2 warnings"}},
+        // A tiny catalog with a huge Count: an error, and only the written entries are read.
+        {L"[PlugInInfo]\nCount=3000000\nPlugIn1=A\nPlugIn2=A\nPlugIn3=A #\n[A]\nName=A\nSrcFile=A.8bf\nSubDir1=F\n",
+         {L"E 2: Count 3000000 is more entries than a catalog may hold (100000): only the entries up to the last "
+          L"PlugInN key are checked",
+          L"W 8: entry 2 [A]: SrcFile \"A.8bf\" is also entry 1's: one installs over the other",
+          L"W 5: entry 3: PlugIn3 \"A #\" has \"#\" after a space: the installer takes it as part of the value, not "
+          L"as a comment",
+          L"E 5: entry 3 [A #]: the section is missing or holds none of Name, SrcFile, SubDir1, SubDir2, "
+          L"Description: every value takes its default ([未知])",
+          L"3 entries, 2 errors, 2 warnings"}},
+    };
+    for (const Case& c : cases) {
+        FakeFolder folder;
+        folder.text = c.text;
+        folder.items = {{L"A.8bf", FolderItem::File}};
+        folder.versions[L"A.8bf"] = L"1.0";
+        EXPECT_EQ(folder.Check(), c.expect);
+    }
+}
+
+TEST(Check, MachineTypesAreNamedAndChecked) {
+    const std::pair<uint16_t, const wchar_t*> names[] = {
+        {0x14c, L"x86"}, {0x8664, L"x64"}, {0xaa64, L"ARM64"}, {0x1c4, L"0x01c4"}};
+    for (const auto& name : names) {
+        wchar_t text[16];
+        MachineName(name.first, text, 16);
+        EXPECT_STREQ(text, name.second);
+    }
+    // Not a DLL: a text file, an image that is a program. Nothing for x64 among the rest.
+    FakeFolder folder;
+    folder.text = L"[PlugInInfo]\nCount=5\nPlugIn1=A\nPlugIn2=B\nPlugIn3=C\nPlugIn4=D\nPlugIn5=E\n"
+                  L"[A]\nSrcFile=a.8bf\n[B]\nSrcFile=b.8bf\n[C]\nSrcFile=c.8bf\n[D]\nSrcFile=d.8bf\n[E]\nSrcFile=e.8bf\n";
+    for (const wchar_t* file : {L"a.8bf", L"b.8bf", L"c.8bf", L"d.8bf", L"e.8bf"}) {
+        folder.items[file] = FolderItem::File;
+        folder.versions[file] = L"1";
+    }
+    folder.images = {{L"a.8bf", {0x14c, true, false}}, {L"b.8bf", {0xaa64, true, true}},
+                     {L"c.8bf", {0x8664, false, true}}, {L"e.8bf", {0x1c4, true, false}}};
+    std::vector<std::wstring> lines;
+    for (const std::wstring& line : folder.Check())
+        if (line.find(L"no Name") == std::wstring::npos && line.find(L"SubDir") == std::wstring::npos)
+            lines.push_back(line);
+    EXPECT_EQ(lines, (std::vector<std::wstring>{
+                         L"E 13: entry 3 [C]: SrcFile \"c.8bf\" is not a Windows DLL: no editor can load it",
+                         L"E 15: entry 4 [D]: SrcFile \"d.8bf\" is not a Windows DLL: no editor can load it",
+                         L"W no plug-in file is built for x64: a 64-bit editor on x64 Windows loads none of them",
+                         L"5 entries, 2 errors, 11 warnings"}));
+    EXPECT_EQ(folder.files, (std::vector<std::wstring>{L"a.8bf x86", L"b.8bf ARM64", L"e.8bf 0x01c4"}));
+    // One x64 plug-in serves them.
+    folder.images[L"c.8bf"].isDll = true;
+    folder.lines.clear();
+    folder.values.clear();
+    folder.listing.clear();
+    const std::vector<std::wstring> fixed = folder.Check();
+    EXPECT_EQ(fixed.back(), L"5 entries, 1 error, 10 warnings");
 }
 
 }  // namespace
