@@ -210,17 +210,22 @@ case $folder/ in "$out/$package/"*)
     echo "package: $folder lies where the package goes; move it or give --out" >&2; exit 1 ;;
 esac
 mkdir -p "$out"
-rm -rf "${out:?}/$package" "$out/$package.zip"
-mkdir "$out/$package"
-cp "$program" "$stage/$name/Corvane.ini" "$out/$package/"
+# Laid out and zipped beside its place and moved there only when whole: a
+# failed copy leaves no half-written package, and the last one stays.
+work=$(mktemp -d "$out/.$package.XXXXXX")
+trap 'rm -rf "$work"; cleanup' EXIT
+mkdir "$work/$package"
+cp "$program" "$stage/$name/Corvane.ini" "$work/$package/"
 while IFS= read -r file; do
     case $(printf '%s' "$file" | tr 'A-Z' 'a-z') in corvane.ini|corvanesetup.exe)
-        echo "package: the catalog names $file, which the package holds already" >&2; rm -rf "${out:?}/$package"; exit 1 ;;
+        echo "package: the catalog names $file, which the package holds already" >&2; exit 1 ;;
     esac
-    mkdir -p "$(dirname "$out/$package/$file")"
-    cp "$folder/$file" "$out/$package/$file"
+    mkdir -p "$(dirname "$work/$package/$file")"
+    cp "$folder/$file" "$work/$package/$file"
 done <"$stage/files.txt"
-printf '%s' "$adds" | while IFS= read -r add; do cp "$add" "$out/$package/"; done
-(cd "$out" && zip -qr "$package.zip" "$package")
+printf '%s' "$adds" | while IFS= read -r add; do cp "$add" "$work/$package/"; done
+(cd "$work" && zip -qr "$package.zip" "$package")
+rm -rf "${out:?}/$package" "$out/$package.zip"
+mv "$work/$package" "$work/$package.zip" "$out/"
 (cd "$out" && unzip -l "$package.zip" | sed '1,3d;$d' | sed '$d')
 echo "$out/$package.zip"

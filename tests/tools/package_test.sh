@@ -122,6 +122,17 @@ check replacing-added-file-said grep -qxF \
     "$work/out.txt"
 check added-files-nothing-written [ -z "$(ls -A "$work/dist2" 2>/dev/null)" ]
 
+# A packaging step that fails half-way (here zip) leaves the last package
+# as it was and nothing half-written beside it.
+mkdir -p "$work/nozip"
+printf '#!/bin/sh\nexit 1\n' >"$work/nozip/zip"
+chmod +x "$work/nozip/zip"
+ls -R "$work/dist" >"$work/before.txt"
+PATH="$work/nozip:$PATH" package --out "$work/dist" "$kit"
+check failed-step-refused [ $? -ne 0 ]
+check failed-step-keeps-last-package sh -c 'ls -R "$1" | diff "$2" - && unzip -tq "$3" >/dev/null' - "$work/dist" \
+    "$work/before.txt" "$zip"
+
 # Signing: a self-signed code-signing certificate made here. The packaged
 # program verifies against it and still starts and installs.
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
