@@ -316,6 +316,52 @@ void FolderBoxChanges() {
     CHECK_TEXT(Picked(run), L"-");
 }
 
+// 浏览… opens the system's folder picker, driven here like a user: a name
+// typed into its file-name field is taken in the folder in the box (where
+// the picker starts), a whole path anywhere; Enter fills the box and relists
+// the sub-folders as an edit does, Esc changes nothing. The button is reached
+// with Tab from the folder box and pressed with Enter or Space too.
+void BrowseForFolder() {
+    TempDir dir;
+    LayOutProgram(dir, Catalog({{L"Pick", L""}}));
+    const std::wstring start = dir / L"ps", chosen = start + L"\\" + kEn, other = dir / L"other";
+    for (const wchar_t* name : {L"A", L"Pick", L"Z"}) MakeDirs(chosen + L"\\" + name);
+    MakeDirs(other + L"\\B");
+    SetupRun run(dir / L"CorvaneSetup.exe");
+    CHECK_TEXT(run.Text(IDC_BROWSE), L"浏览…");
+    run.SetEditText(IDC_PLUGIN_DIR, start);
+    struct Row {
+        UINT key;  // 0: a click
+        std::wstring typed, box, picked;
+        std::vector<std::wstring> subFolders;
+    } const rows[] = {
+        {0, kEn, chosen, L"Pick", Listing(chosen)},
+        {VK_RETURN, L"", chosen, L"Own", Listing(chosen)},  // Esc
+        {VK_SPACE, other, other, L"B", {L"B"}},
+    };
+    for (const Row& row : rows) {
+        if (row.key) {
+            run.Post(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(run.Item(IDC_PLUGIN_DIR)), TRUE);
+            run.PressKey(VK_TAB);
+            for (int i = 0; i < 100 && run.Focused() != run.Item(IDC_BROWSE); ++i) Sleep(20);
+            CHECK(run.Focused() == run.Item(IDC_BROWSE));
+            run.PressKey(row.key);
+        } else {
+            run.Click(IDC_BROWSE);
+        }
+        HWND picker = run.WaitOwnedWindow(), name = nullptr;
+        for (int i = 0; i < 100 && !(name = FindWindowExW(picker, nullptr, L"Edit", nullptr)); ++i) Sleep(20);
+        for (wchar_t c : row.typed) SendMessageW(name, WM_CHAR, c, 1);
+        run.PressKey(row.typed.empty() ? VK_ESCAPE : VK_RETURN);
+        for (int i = 0; i < 250 && IsWindow(picker); ++i) Sleep(20);
+        CHECK(!IsWindow(picker));
+        CHECK_TEXT(run.Text(IDC_PLUGIN_DIR), row.box);
+        CHECK_LIST(run.Items(IDC_SUB_DIR), row.subFolders);
+        CHECK_TEXT(run.Text(IDC_SUB_DIR), row.picked);
+        run.SetEditText(IDC_SUB_DIR, L"Own");
+    }
+}
+
 // With Count=0 the folder list stays unfilled, yet a typed folder is listed
 // with item 0 selected, nothing being preferred.
 void NoCatalog() {
@@ -367,6 +413,7 @@ void RunFoldersTests() {
     Scenario("either registry view alone", FoldersFromEitherView);
     Scenario("preferred sub-folder: whole names on a rebuild, prefixes on a catalog change", PreferredSubFolder);
     Scenario("folder box: a pick and each keystroke relist the sub-folders", FolderBoxChanges);
+    Scenario("浏览…: the folder picker fills the folder box, Esc changes nothing; Tab, Enter, Space", BrowseForFolder);
     Scenario("without a catalog a typed folder is still listed", NoCatalog);
     Scenario("5,000 sub-folders: time per keystroke (figure only)", ManySubFolders);
 }
