@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "common/pe_image_logic.h"
+
+namespace {
+
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) { b[at] = v & 0xff, b[at + 1] = (v >> 8) & 0xff; }
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { Put16(b, at, v & 0xffff), Put16(b, at + 2, v >> 16); }
+
+// An image laid out as the linkers lay theirs: MZ header with e_lfanew 0x80,
+// file header, optional header with 16 directories, one .rsrc section at
+// RVA 0x2000, file offset 0x400, holding type 16 / name 1 / language 0x804
+// and 0x40 bytes of data.
+std::vector<uint8_t> Image(uint16_t machine, bool is64, bool dll, bool withVersion = true, bool namedFirst = false) {
+    std::vector<uint8_t> b(0x400 + 0x200, 0);
+    b[0] = 'M', b[1] = 'Z';
+    Put32(b, 0x3c, 0x80);
+    std::memcpy(&b[0x80], "PE\0\0", 4);
+    Put16(b, 0x84, machine);
+    Put16(b, 0x86, 1);                         // sections
+    const uint16_t optionalSize = is64 ? 0xf0 : 0xe0;
+    Put16(b, 0x94, optionalSize);
+    Put16(b, 0x96, 0x0102 | (dll ? 0x2000 : 0));  // executable, 32-bit machine, DLL
+    const size_t opt = 0x98;
+    Put16(b, opt, is64 ? 0x20b : 0x10b);
+    const size_t dirs = opt + (is64 ? 112 : 96);
+    Put32(b, dirs - 4, 16);
+    if (withVersion) Put32(b, dirs + 2 * 8, 0x2000), Put32(b, dirs + 2 * 8 + 4, 0x100);
+    const size_t section = opt + optionalSize;
+    std::memcpy(&b[section], ".rsrc\0\0\0", 8);
+    Put32(b, section + 8, 0x100), Put32(b, section + 12, 0x2000);
+    Put32(b, section + 16, 0x200), Put32(b, section + 20, 0x400);
+    const size_t r = 0x400;
+    // Root: optionally a named type first (an icon group named "X"), then type 16.
+    const uint32_t t = namedFirst ? 0x20 : 0x18;
+    Put16(b, r + 12, namedFirst ? 1 : 0), Put16(b, r + 14, 1);
+    if (namedFirst) Put32(b, r + 16, 0x800000f0), Put32(b, r + 20, 0x80000000 | t);
+    Put32(b, t - 8 + r, 16), Put32(b, t - 4 + r, 0x80000000 | t);
+    Put16(b, r + t + 12, 2), Put32(b, r + t + 16, 1), Put32(b, r + t + 20, 0x80000000 | (t + 0x28));  // names 1, 2
+    Put32(b, r + t + 24, 2), Put32(b, r + t + 28, 0x80000000);
+    Put16(b, r + t + 0x28 + 14, 1), Put32(b, r + t + 0x38, 0x804), Put32(b, r + t + 0x3c, t + 0x40);  // language
+    Put32(b, r + t + 0x40, 0x2080), Put32(b, r + t + 0x44, 0x40);  // data entry
+    return b;
+}
+
+bool Info(const std::vector<uint8_t>& bytes, PeImageInfo* info) {
+    MemoryImage memory{bytes.data(), bytes.size()};
+    return ReadPeImageInfo(MemoryImageReader(&memory), info);
+}
+
+bool Version(const std::vector<uint8_t>& bytes, uint64_t* offset, uint32_t* size) {
+    MemoryImage memory{bytes.data(), bytes.size()};
+    return FindVersionResource(MemoryImageReader(&memory), offset, size);
+}
+
+}  // namespace
+
+TEST(PeImage, ReadsMachineKindAndWidth) {
+    struct Case { uint16_t machine; bool is64, dll; } const cases[] = {
+        {0x14c, false, true}, {0x8664, true, true}, {0xaa64, true, false}, {0x1c4, false, false}};
+    for (const Case& c : cases) {
+        PeImageInfo info{};
+        ASSERT_TRUE(Info(Image(c.machine, c.is64, c.dll), &info));
+        EXPECT_EQ(info.machine, c.machine);
+        EXPECT_EQ(info.is64, c.is64);
+        EXPECT_EQ(info.isDll, c.dll);
+    }
+}
+
+TEST(PeImage, RefusesWhatIsNoImage) {
+    std::vector<uint8_t> good = Image(0x14c, false, true);
+    auto with = [&](size_t at, uint8_t value) { auto b = good; b[at] = value; return b; };
+    const std::vector<uint8_t> cases[] = {
+        {},                                                    // empty
+        std::vector<uint8_t>(good.begin(), good.begin() + 2),  // MZ alone
+        std::vector<uint8_t>(good.begin(), good.begin() + 0x84),   // cut in the signature
+        std::vector<uint8_t>(good.begin(), good.begin() + 0xa0),   // cut in the optional header
+        std::vector<uint8_t>(good.begin(), good.begin() + 0x190),  // cut in the section table
+        with(0, 'Z'),                                          // not MZ
+        with(0x81, 'X'),                                       // not PE
+        with(0x98, 0x0c),                                      // neither PE32 nor PE32+
+        with(0x3f, 0x80),                                      // e_lfanew far past the end
+        with(0x87, 0x01),                                      // 257 sections
+    };
+    for (const auto& bytes : cases) {
+        PeImageInfo info{};
+        EXPECT_FALSE(Info(bytes, &info)) << bytes.size();
+        uint64_t offset;
+        uint32_t size;
+        EXPECT_FALSE(Version(bytes, &offset, &size)) << bytes.size();
+    }
+}
+
+TEST(PeImage, FindsTheFirstVersionResourceInTheFile) {
+    for (bool is64 : {false, true}) {
+        uint64_t offset = 0;
+        uint32_t size = 0;
+        ASSERT_TRUE(Version(Image(is64 ? 0x8664 : 0x14c, is64, true), &offset, &size));
+        EXPECT_EQ(offset, 0x480u);
+        EXPECT_EQ(size, 0x40u);
+    }
+    const size_t r = 0x400;
+    auto changed = [&](size_t at, uint32_t value) {
+        auto b = Image(0x14c, false, true);
+        if (at == 0x450) b.resize(at);
+        else Put32(b, at, value);
+        return b;
+    };
+    const std::vector<uint8_t> none[] = {
+        Image(0x14c, false, true, false),     // no resource directory
+        changed(r + 16, 3),                   // icons only
+        changed(r + 20, 0x18),                // type 16 names a data entry, not a directory
+        changed(r + 0x54, 0x80000040),        // a language that loops back to a directory
+        changed(r + 0x2c, 0x80000000),        // names that point back at the types
+        changed(r + 0x58, 0x21f0),            // data running past the section's raw bytes
+        changed(r + 0x5c, 0xffffffff),
+        changed(r + 0x2c, 0x8ffffff0),        // a directory far outside
+        changed(0x450, 0),  // cut before the data entry
+    };
+    for (const auto& bytes : none) {
+        uint64_t offset;
+        uint32_t size;
+        EXPECT_FALSE(Version(bytes, &offset, &size));
+    }
+    // A named type before the version type, and a second name: still the first.
+    uint64_t offset = 0;
+    uint32_t size = 0;
+    ASSERT_TRUE(Version(Image(0x14c, false, true, true, true), &offset, &size));
+    EXPECT_EQ(offset, 0x480u);
+}
