@@ -44,16 +44,22 @@ void ExpectFailure(SetupRun& run, DWORD code) {
     run.Answer(box, IDOK);
 }
 
-void AnswerOverwrite(SetupRun& run, const std::wstring& installed, const std::wstring& newVersion, int answer) {
+void AnswerQuestion(SetupRun& run, const std::wstring& text, int defaultButton, int answer) {
     MessageBoxInfo box = run.WaitBox();
     CHECK_TEXT(box.caption, L"安装 Photoshop 插件");
-    CHECK_TEXT(box.text, L"注意：插件文件[ CorvaneSharpen.8bf ]已经存在。\r\n\r\n已经安装的版本：" + installed +
-                             L"\r\n将要安装的版本：" + newVersion +
-                             L"\r\n\r\n选择[ 是( YES ) ]将覆盖安装，选择[ 否( NO ) ]将取消安装。\r\n您是否要继续安装？");
+    CHECK_TEXT(box.text, text);
     CHECK_TEXT(box.icon, L"question");
     CHECK((box.buttons == std::vector<int>{IDYES, IDNO}));
-    CHECK_INT(box.defaultButton, IDYES);
+    CHECK_INT(box.defaultButton, defaultButton);
     run.Answer(box, answer);
+}
+
+void AnswerOverwrite(SetupRun& run, const std::wstring& installed, const std::wstring& newVersion, int answer) {
+    AnswerQuestion(run,
+                   L"注意：插件文件[ CorvaneSharpen.8bf ]已经存在。\r\n\r\n已经安装的版本：" + installed +
+                       L"\r\n将要安装的版本：" + newVersion +
+                       L"\r\n\r\n选择[ 是( YES ) ]将覆盖安装，选择[ 否( NO ) ]将取消安装。\r\n您是否要继续安装？",
+                   IDYES, answer);
 }
 
 int EntriesIn(const std::wstring& folder) {
@@ -318,16 +324,11 @@ void MachineQuestion() {
         WriteBytes(dir / L"PS\\Photoshop.exe", MachineImage(row.editor));
         DeleteFileW(installed.c_str());
         Install(run, plugIns, L"");
-        if (row.answer) {
-            MessageBoxInfo box = run.WaitBox();
-            CHECK_TEXT(box.caption, L"安装 Photoshop 插件");
-            CHECK_TEXT(box.text, L"插件文件[ P.8bf ]是 " + row.plugInName + L" 版本，而这个插件目录所属的 Photoshop 是 " +
-                                     row.editorName + L" 版本，不能加载它。\r\n\r\n您是否仍要安装？");
-            CHECK_TEXT(box.icon, L"question");
-            CHECK((box.buttons == std::vector<int>{IDYES, IDNO}));
-            CHECK_INT(box.defaultButton, IDNO);
-            run.Answer(box, row.answer);
-        }
+        if (row.answer)
+            AnswerQuestion(run,
+                           L"插件文件[ P.8bf ]是 " + row.plugInName + L" 版本，而这个插件目录所属的 Photoshop 是 " +
+                               row.editorName + L" 版本，不能加载它。\r\n\r\n您是否仍要安装？",
+                           IDNO, row.answer);
         if (row.answer == IDNO) {
             CHECK(!run.BoxWithin(700));
             CHECK(!Exists(installed));

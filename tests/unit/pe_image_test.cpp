@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -139,12 +139,8 @@ namespace {
 // The first KiB of real images (tests/fixtures/pe): the sample plug-in as
 // mingw-w64 builds it for x86 and for x64, and an ARM64 program.
 std::vector<uint8_t> Fixture(const char* name) {
-    std::vector<uint8_t> bytes;
-    if (FILE* file = fopen((std::string(CORVANE_FIXTURES "/pe/") + name).c_str(), "rb")) {
-        for (int c; (c = fgetc(file)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
-        fclose(file);
-    }
-    return bytes;
+    std::ifstream file(std::string(CORVANE_FIXTURES "/pe/") + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 // The ARM64 program's head with its load configuration where its sections
@@ -166,29 +162,24 @@ std::vector<uint8_t> Cut(std::vector<uint8_t> b, size_t size) { return b.resize(
 
 TEST(PeImage, MachineTypesOfRealHeaders) {
     ASSERT_EQ(Fixture("x86.head").size(), 1024u);
-    struct Case { const char* what; std::vector<uint8_t> bytes; bool read; uint16_t machine; bool arm64x; const wchar_t* name; };
+    struct Case { const char* what; std::vector<uint8_t> bytes; uint16_t machine; bool arm64x; const wchar_t* name; };
     const Case cases[] = {
-        {"x86", Fixture("x86.head"), true, kMachineX86, false, L"32 位 (x86)"},
-        {"x64", Fixture("x64.head"), true, kMachineX64, false, L"64 位 (x64)"},
-        {"ARM64", Arm64(0), true, kMachineArm64, false, L"ARM64"},
-        {"ARM64X", Arm64(0x140021000), true, kMachineArm64, true, L"ARM64X"},
-        {"ARM64, configuration too short for the pointer", Arm64(0x140021000, kChpeMetadataAt), true,
-         kMachineArm64, false, L"ARM64"},
-        {"ARM64X cut in its configuration", Cut(Arm64(0x140021000), 0x20110 + kChpeMetadataAt), true, kMachineArm64,
-         false, L"ARM64"},
-        {"text", {'[', 'A', ']', '\n'}, false, 0, false, nullptr},
-        {"x64 cut in the optional header", Cut(Fixture("x64.head"), 0x100), false, 0, false, nullptr},
-        {"x86 cut in the section table", Cut(Fixture("x86.head"), 0x300), false, 0, false, nullptr},
-        {"ARM64 cut in the file header", Cut(Fixture("arm64.head"), 0x110), false, 0, false, nullptr},
+        {"x86", Fixture("x86.head"), kMachineX86, false, L"32 位 (x86)"},
+        {"x64", Fixture("x64.head"), kMachineX64, false, L"64 位 (x64)"},
+        {"ARM64", Arm64(0), kMachineArm64, false, L"ARM64"},
+        {"ARM64X", Arm64(0x140021000), kMachineArm64, true, L"ARM64X"},
+        {"configuration too short for the pointer", Arm64(0x140021000, kChpeMetadataAt), kMachineArm64, false, L"ARM64"},
+        {"ARM64X cut in its configuration", Cut(Arm64(1), 0x20110 + kChpeMetadataAt), kMachineArm64, false, L"ARM64"},
+        {"text", {'[', 'A', ']', '\n'}, 0, false, nullptr},  // not read
+        {"x64 cut in the optional header", Cut(Fixture("x64.head"), 0x100), 0, false, nullptr},
     };
     for (const Case& c : cases) {
         MemoryImage memory{c.bytes.data(), c.bytes.size()};
         ImageMachine machine{};
-        ASSERT_EQ(ReadImageMachine(MemoryImageReader(&memory), &machine), c.read) << c.what;
-        if (!c.read) continue;
-        EXPECT_EQ(machine.machine, c.machine) << c.what;
-        EXPECT_EQ(machine.arm64x, c.arm64x) << c.what;
-        wchar_t name[32];
+        wchar_t name[32] = L"";
+        ASSERT_EQ(ReadImageMachine(MemoryImageReader(&memory), &machine), c.name != nullptr) << c.what;
+        if (!c.name) continue;
+        EXPECT_TRUE(machine.machine == c.machine && machine.arm64x == c.arm64x) << c.what;
         EXPECT_TRUE(FormatMachineName(machine, name, 32));
         EXPECT_EQ(std::wstring(name), c.name) << c.what;
     }
