@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "app/decorations.h"
+#include "app/folder_picker.h"
 #include "catalog/catalog.h"
 #include "common/control_ids.h"
 #include "common/system_libraries.h"
@@ -11,6 +12,23 @@
 
 HINSTANCE g_instance;
 PlugInCatalog* g_catalog;
+
+// The selected entry's preferred sub-folders; without a catalog nothing is
+// preferred.
+static void RelistSubFolders(HWND dialog, WORD code) {
+    const PlugInEntry* entry = SelectedPlugInEntry(dialog);
+    ListSubFolders(dialog, entry ? entry->SubDir1 : nullptr, entry ? entry->SubDir2 : nullptr, code);
+}
+
+// A picked folder goes into the box as if typed there.
+static void BrowseForFolder(HWND dialog) {
+    wchar_t folder[kPathSize] = L"";
+    HWND box = GetDlgItem(dialog, IDC_PLUGIN_DIR);
+    if (GetWindowTextLengthW(box) < static_cast<int>(kPathSize)) GetWindowTextW(box, folder, kPathSize);
+    if (!PickFolder(dialog, folder)) return;
+    SetWindowTextW(box, folder);
+    RelistSubFolders(dialog, CBN_EDITCHANGE);
+}
 
 static void InitSetupDialog(HWND dialog) {
     if (!LoadPlugInCatalog(dialog)) return;
@@ -37,11 +55,10 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             return TRUE;
         case IDC_PLUGIN_DIR:
             if (code != CBN_SELCHANGE && code != CBN_EDITCHANGE) return FALSE;
-            {
-                // Without a catalog nothing is preferred.
-                const PlugInEntry* entry = SelectedPlugInEntry(dialog);
-                ListSubFolders(dialog, entry ? entry->SubDir1 : nullptr, entry ? entry->SubDir2 : nullptr, code);
-            }
+            RelistSubFolders(dialog, code);
+            return TRUE;
+        case IDC_BROWSE:
+            BrowseForFolder(dialog);
             return TRUE;
         case IDC_INSTALL:
             RunInstallCommand(dialog);

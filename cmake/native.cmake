@@ -13,6 +13,7 @@ add_executable(unit_tests
     tests/unit/pe_image_test.cpp
     tests/unit/placement_test.cpp)
 target_compile_options(unit_tests PRIVATE ${sanitizers} -g -Wall -Wextra)
+target_compile_definitions(unit_tests PRIVATE CORVANE_FIXTURES="${CMAKE_SOURCE_DIR}/tests/fixtures")
 target_link_libraries(unit_tests PRIVATE corvane_logic GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(unit_tests DISCOVERY_MODE PRE_TEST)

@@ -38,6 +38,7 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_BINARY_DIR
 add_executable(CorvaneSetup WIN32
     app/main.cpp
     app/decorations.cpp
+    app/folder_picker.cpp
     catalog/catalog.cpp
     install/install.cpp
     photoshop/folders.cpp

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "common/texts.h"
+#include "common/wide_text.h"
+
 namespace {
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -171,4 +174,41 @@ bool ReadMemory(void* context, uint64_t offset, void* out, size_t size) {
 
 ImageReader MemoryImageReader(const MemoryImage* image) {
     return ImageReader{const_cast<MemoryImage*>(image), ReadMemory};
+}
+
+bool ReadImageMachine(const ImageReader& image, ImageMachine* machine) {
+    PeImageInfo info;
+    if (!ReadPeImageInfo(image, &info)) return false;
+    machine->machine = info.machine;
+    machine->arm64x = false;
+    PeLayout layout;
+    uint32_t rva, size;
+    uint64_t at;
+    uint8_t bytes[8];
+    // Only the 64-bit layout of the load configuration has the pointer.
+    if (info.machine != kMachineArm64 || !info.is64 || !ReadPeLayout(image, &layout) ||
+        !FindDataDirectory(image, layout, kLoadConfigDirectory, &rva, &size) ||
+        !RvaToFileOffset(image, layout, rva, kChpeMetadataEnd, &at) || !Read(image, at, bytes, 4) ||
+        Le32(bytes) < kChpeMetadataEnd || !Read(image, at + kChpeMetadataAt, bytes, 8))
+        return true;
+    machine->arm64x = (Le32(bytes) | Le32(bytes + 4)) != 0;
+    return true;
+}
+
+bool PlugInFitsEditor(const ImageMachine& plugIn, const ImageMachine& editor) {
+    return plugIn.machine == editor.machine || (plugIn.arm64x && editor.machine == kMachineX64);
+}
+
+bool FormatMachineName(const ImageMachine& machine, wchar_t* out, size_t size) {
+    if (machine.arm64x) return WideCopy(out, size, kMachineArm64xName);
+    switch (machine.machine) {
+    case kMachineX86:
+        return WideCopy(out, size, kMachineX86Name);
+    case kMachineX64:
+        return WideCopy(out, size, kMachineX64Name);
+    case kMachineArm64:
+        return WideCopy(out, size, kMachineArm64Name);
+    }
+    const TextArg args[] = {static_cast<long>(machine.machine)};
+    return FormatText(out, size, kOtherMachinePattern, args);
 }

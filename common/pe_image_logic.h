@@ -59,3 +59,32 @@ struct MemoryImage {
     size_t size;
 };
 ImageReader MemoryImageReader(const MemoryImage* image);
+
+// ---- machine types: which editor loads which plug-in -----------------------
+
+constexpr uint16_t kMachineX86 = 0x014c, kMachineX64 = 0x8664, kMachineArm64 = 0xaa64;
+constexpr uint32_t kLoadConfigDirectory = 10;
+// Where a 64-bit load configuration holds its CHPE metadata pointer, and the
+// size that covers it.
+constexpr uint32_t kChpeMetadataAt = 0xc8, kChpeMetadataEnd = 0xd0;
+
+struct ImageMachine {
+    uint16_t machine;  // as stored
+    bool arm64x;       // ARM64 code with an x64-compatible half besides
+};
+
+// The machine of a PE image, and whether it is ARM64X: an ARM64 image whose
+// load configuration (its own Size field reaching that far) holds a CHPE
+// metadata pointer, the x64-compatible code that x64 processes load. False
+// when it is no PE image; a load configuration that cannot be read leaves
+// `arm64x` false.
+bool ReadImageMachine(const ImageReader& image, ImageMachine* machine);
+
+// Whether an editor of one machine loads a plug-in of another: the same
+// machine, or an ARM64X plug-in in an x64 editor. An ARM64X editor runs as
+// ARM64.
+bool PlugInFitsEditor(const ImageMachine& plugIn, const ImageMachine& editor);
+
+// The machine's name as the user reads it: "32 位 (x86)", "64 位 (x64)",
+// "ARM64", "ARM64X", others by number. Cut to fit `size`; false then.
+bool FormatMachineName(const ImageMachine& machine, wchar_t* out, size_t size);

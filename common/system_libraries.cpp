@@ -14,6 +14,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <shobjidl.h>
 
 #include "common/wide_text.h"
 
@@ -29,6 +30,9 @@ struct Functions {
     decltype(&SHAutoComplete) autoComplete;
     decltype(&CoInitialize) coInitialize;
     decltype(&CoUninitialize) coUninitialize;
+    decltype(&CoCreateInstance) coCreateInstance;
+    decltype(&CoTaskMemFree) coTaskMemFree;
+    decltype(&SHCreateItemFromParsingName) createItem;
     decltype(&GetFileVersionInfoSizeW) versionInfoSize;
     decltype(&GetFileVersionInfoW) versionInfo;
     decltype(&VerQueryValueW) queryValue;
@@ -69,6 +73,18 @@ HMODULE LoadFromSystemFolder(Library library, bool restricted) {
 
 bool g_restricted;
 
+// shell32 is large and serves only the credit link and the folder picker: it
+// is loaded at the first click that needs it.
+HMODULE Shell32() {
+    static bool tried = false;
+    static HMODULE module = nullptr;
+    if (!tried) {
+        tried = true;
+        module = LoadFromSystemFolder(kShell32, g_restricted);
+    }
+    return module;
+}
+
 }  // namespace
 
 void LoadSystemLibraries() {
@@ -77,7 +93,6 @@ void LoadSystemLibraries() {
     loaded = true;
     g_restricted = RestrictDllSearch();
     HMODULE modules[kLibraryCount] = {};
-    // shell32 is large and only opens the credit link: it waits for a click.
     for (int i = 0; i < kLibraryCount; ++i)
         if (i != kShell32) modules[i] = LoadFromSystemFolder(static_cast<Library>(i), g_restricted);
     Functions& f = g_functions;
@@ -85,6 +100,8 @@ void LoadSystemLibraries() {
     Find(modules[kShlwapi], "SHAutoComplete", &f.autoComplete);
     Find(modules[kOle32], "CoInitialize", &f.coInitialize);
     Find(modules[kOle32], "CoUninitialize", &f.coUninitialize);
+    Find(modules[kOle32], "CoCreateInstance", &f.coCreateInstance);
+    Find(modules[kOle32], "CoTaskMemFree", &f.coTaskMemFree);
     Find(modules[kVersion], "GetFileVersionInfoSizeW", &f.versionInfoSize);
     Find(modules[kVersion], "GetFileVersionInfoW", &f.versionInfo);
     Find(modules[kVersion], "VerQueryValueW", &f.queryValue);
@@ -99,7 +116,7 @@ HINSTANCE WINAPI ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR 
     static bool tried = false;
     if (!tried) {
         tried = true;
-        Find(LoadFromSystemFolder(kShell32, g_restricted), "ShellExecuteW", &g_functions.shellExecute);
+        Find(Shell32(), "ShellExecuteW", &g_functions.shellExecute);
     }
     if (!g_functions.shellExecute) return reinterpret_cast<HINSTANCE>(SE_ERR_DLLNOTFOUND);
     return g_functions.shellExecute(window, verb, file, parameters, directory, show);
@@ -115,6 +132,27 @@ HRESULT WINAPI CoInitialize(LPVOID reserved) {
 
 void WINAPI CoUninitialize() {
     if (g_functions.coUninitialize) g_functions.coUninitialize();
+}
+
+HRESULT WINAPI CoCreateInstance(REFCLSID id, LPUNKNOWN outer, DWORD context, REFIID interfaceId, LPVOID* object) {
+    if (g_functions.coCreateInstance) return g_functions.coCreateInstance(id, outer, context, interfaceId, object);
+    *object = nullptr;
+    return E_FAIL;
+}
+
+void WINAPI CoTaskMemFree(LPVOID block) {
+    if (g_functions.coTaskMemFree) g_functions.coTaskMemFree(block);
+}
+
+HRESULT WINAPI SHCreateItemFromParsingName(PCWSTR path, IBindCtx* context, REFIID interfaceId, void** item) {
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        Find(Shell32(), "SHCreateItemFromParsingName", &g_functions.createItem);
+    }
+    if (g_functions.createItem) return g_functions.createItem(path, context, interfaceId, item);
+    *item = nullptr;
+    return E_FAIL;
 }
 
 DWORD WINAPI GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle) {

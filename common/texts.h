@@ -36,6 +36,16 @@ inline constexpr wchar_t kOverwriteQuestionPattern[] =
 inline constexpr wchar_t kInstallSuccessPattern[] =
     L"Photoshop 插件已经成功安装到以下位置:\r\n%s\r\n使用之前请重新启动 Photoshop。";
 inline constexpr wchar_t kInstallFailurePattern[] = L"[ %ld ] %s";
+// Asked before installing a plug-in that the folder's editor cannot load,
+// formatted with the SrcFile name, the plug-in's and the editor's machine.
+inline constexpr wchar_t kMachineQuestionPattern[] =
+    L"插件文件[ %s ]是 %s 版本，而这个插件目录所属的 Photoshop 是 %s 版本，不能加载它。\r\n\r\n"
+    L"您是否仍要安装？";
+inline constexpr wchar_t kMachineX86Name[] = L"32 位 (x86)";
+inline constexpr wchar_t kMachineX64Name[] = L"64 位 (x64)";
+inline constexpr wchar_t kMachineArm64Name[] = L"ARM64";
+inline constexpr wchar_t kMachineArm64xName[] = L"ARM64X";
+inline constexpr wchar_t kOtherMachinePattern[] = L"机器类型 0x%04x";
 inline constexpr wchar_t kInstallSuccessCaption[] = L"安装 Photoshop 插件成功";
 inline constexpr wchar_t kInstallFailureCaption[] = L"安装 Photoshop 插件失败";
 

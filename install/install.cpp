@@ -4,6 +4,7 @@
 
 #include "catalog/catalog.h"
 #include "common/control_ids.h"
+#include "common/pe_image_logic.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"
 #include "common/texts.h"
@@ -91,6 +92,43 @@ DWORD CopyIntoPlace(const wchar_t* source, const wchar_t* destination) {
     return code;
 }
 
+bool ReadFileAt(void* context, uint64_t offset, void* out, size_t size) {
+    if (size > MAXDWORD) return false;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    return ReadFile(static_cast<HANDLE>(context), out, static_cast<DWORD>(size), &read, &at) && read == size;
+}
+
+// The machine of the image open as `file`, read through that handle only.
+bool ReadMachineOf(HANDLE file, ImageMachine* machine) {
+    return file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK &&
+           ReadImageMachine(ImageReader{file, ReadFileAt}, machine);
+}
+
+// Whether to go on with a plug-in that the editor owning `folder` (found as
+// Start Photoshop finds it) may not load: yes when both are images that fit,
+// when either cannot be read, and when the user says so. The editor loads
+// only plug-ins built for its own machine, and a plug-in that "does not
+// appear" is otherwise a puzzle after the copy.
+bool ConfirmMachineFit(HWND dialog, HANDLE plugIn, const wchar_t* folder, const wchar_t* srcFile) {
+    ImageMachine plugInMachine, editorMachine;
+    wchar_t editor[kPathSize];
+    if (!ReadMachineOf(plugIn, &plugInMachine) || !FindPhotoshopProgram(folder, editor)) return true;
+    HANDLE editorFile = CreateFileW(editor, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool read = ReadMachineOf(editorFile, &editorMachine);
+    if (editorFile != INVALID_HANDLE_VALUE) CloseHandle(editorFile);
+    if (!read || PlugInFitsEditor(plugInMachine, editorMachine)) return true;
+    wchar_t plugInName[32], editorName[32], question[kMessageSize];
+    FormatMachineName(plugInMachine, plugInName, 32);
+    FormatMachineName(editorMachine, editorName, 32);
+    const TextArg args[] = {srcFile, plugInName, editorName};
+    FormatText(question, kMessageSize, kMachineQuestionPattern, args);
+    return MessageBoxW(dialog, question, kSetupCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
 }  // namespace
 
 void FormatSystemError(DWORD code, wchar_t* text) {
@@ -124,6 +162,11 @@ int InstallPlugIn(wchar_t* resultText, HWND dialog, const wchar_t* srcFile, cons
         FormatFailure(resultText, ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
+    // Asked first: No writes nothing.
+    HANDLE plugIn = CreateFileW(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool goOn = ConfirmMachineFit(dialog, plugIn, folder, srcFile);
+    if (plugIn != INVALID_HANDLE_VALUE) CloseHandle(plugIn);
+    if (!goOn) return 0;
     if (_waccess(destination, 0) == 0) {
         wchar_t installedVersion[kVersionTextSize];
         if (!GetFileVersionText(destination, installedVersion)) WideCopy(installedVersion, kVersionTextSize, kNoVersionText);
@@ -165,11 +208,14 @@ int FindPhotoshopByAssociation(wchar_t* path) {
     return read && ParseOpenCommand(buffer, path, kPathSize);
 }
 
+int FindPhotoshopProgram(const wchar_t* folder, wchar_t* path) {
+    return (DerivePhotoshopPath(folder, path, kPathSize) && _waccess(path, 0) == 0) || FindPhotoshopByAssociation(path);
+}
+
 int LaunchPhotoshop(HWND dialog) {
     wchar_t folder[kPathSize], path[kPathSize];
     GetDlgItemTextW(dialog, IDC_PLUGIN_DIR, folder, kPathSize);
-    bool derived = DerivePhotoshopPath(folder, path, kPathSize);
-    if ((!derived || _waccess(path, 0) != 0) && !FindPhotoshopByAssociation(path)) return 0;
+    if (!FindPhotoshopProgram(folder, path)) return 0;
     // CreateProcessW may write into the command line, so it gets a writable one.
     wchar_t commandLine[1] = {0};
     STARTUPINFOW startup = {};

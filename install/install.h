@@ -10,6 +10,10 @@ void FormatSystemError(DWORD code, wchar_t* text);
 void RunInstallCommand(HWND dialog);
 
 int LaunchPhotoshop(HWND dialog);
+// `path` (260 characters): Photoshop's program for the plug-in folder text,
+// beside that folder or else from the .psd association. Start Photoshop
+// starts it, and Install reads its machine type.
+int FindPhotoshopProgram(const wchar_t* folder, wchar_t* path);
 // `path` (260 characters) from the .psd document class's open command.
 int FindPhotoshopByAssociation(wchar_t* path);
 void RunLaunchCommand(HWND dialog);

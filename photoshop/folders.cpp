@@ -44,25 +44,27 @@ bool IsListed(HWND list, LRESULT count, const wchar_t* folder) {
 }
 
 // Lists the plug-in folder of each version key in one registry view, in the
-// registry's order, up to the first key that cannot be used. A folder equal to
-// one of the list's first `known` items is left out; the view's own repeats
-// stay, as they always have.
+// registry's order. A key that cannot be used (one an uninstaller left behind,
+// or a name longer than the buffer) is skipped: keys enumerate in text order,
+// so stopping there would hide every newer version after an old leftover. A
+// folder equal to one of the list's first `known` items is left out; the
+// view's own repeats stay, as they always have.
 void AddPlugInFoldersOfView(HWND list, REGSAM view, LRESULT known) {
     HKEY root;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPhotoshopKey, 0, KEY_READ | view, &root) != ERROR_SUCCESS) return;
     for (DWORD index = 0;; ++index) {
         wchar_t name[kVersionKeyNameSize];
         DWORD nameSize = kVersionKeyNameSize;
-        if (RegEnumKeyExW(root, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
+        const LONG enumerated = RegEnumKeyExW(root, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+        if (enumerated == ERROR_MORE_DATA) continue;
+        if (enumerated != ERROR_SUCCESS) break;
         HKEY version;
-        if (RegOpenKeyExW(root, name, 0, KEY_READ | view, &version) != ERROR_SUCCESS) break;
+        if (RegOpenKeyExW(root, name, 0, KEY_READ | view, &version) != ERROR_SUCCESS) continue;
         wchar_t installPath[kPathSize + 1];
         bool readable = ReadApplicationPath(version, installPath);
         RegCloseKey(version);
-        if (!readable) break;
         wchar_t folder[kPathSize];
-        if (FindPlugInFolderOf(installPath, folder) && !IsListed(list, known, folder))
+        if (readable && FindPlugInFolderOf(installPath, folder) && !IsListed(list, known, folder))
             SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder));
     }
     RegCloseKey(root);

@@ -6,16 +6,21 @@
 #   scripts/demo.sh              the shipped 32-bit program
 #   scripts/demo.sh --x64        the 64-bit one
 #   scripts/demo.sh --scale 150  at a display scale of 150 % (100 to 200)
+#   scripts/demo.sh --picker     with no display: a picture of the folder picker
+#                                that 浏览… opens, in build/folder-picker.png
+#                                (build/folder-picker-150.png at 150 %)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 arch=i686
 scale=100
-usage() { echo "usage: scripts/demo.sh [--x64] [--scale PERCENT]" >&2; exit 2; }
+picker=""
+usage() { echo "usage: scripts/demo.sh [--x64] [--scale PERCENT] [--picker]" >&2; exit 2; }
 while [ $# -gt 0 ]; do
     case $1 in
         --x64) arch=x86_64 ;;
         --scale) [ $# -ge 2 ] || usage; scale=$2; shift ;;
+        --picker) picker=picker ;;
         *) usage ;;
     esac
     shift
@@ -60,10 +65,14 @@ if [ -n "$headless" ]; then
     shot="$root/build/setup-dialog.bmp"
     picture=docs/setup-dialog.png
     [ "$scale" = 100 ] || picture=docs/setup-dialog-$scale.png
-    "$run" "$build/tests/e2e_driver.exe" screenshot "$root/$build/demo/CorvaneSetup.exe" "$shot" >"$prefix.run.log" 2>&1
+    if [ -n "$picker" ]; then
+        picture=build/folder-picker.png
+        [ "$scale" = 100 ] || picture=build/folder-picker-$scale.png
+    fi
+    "$run" "$build/tests/e2e_driver.exe" screenshot "$root/$build/demo/CorvaneSetup.exe" "$shot" $picker >"$prefix.run.log" 2>&1
     mkdir -p docs
     convert "$shot" "$picture"
-    echo "No display: ran under Xvfb. Picture of the dialog: $root/$picture"
+    echo "No display: ran under Xvfb. Picture: $root/$picture"
 else
     echo "Starting the installer on $root/$build/demo"
     "$run" "$build/demo/CorvaneSetup.exe" >"$prefix.run.log" 2>&1 || true

@@ -376,14 +376,25 @@ void RunDecorationsTests() {
     Scenario("layout and icons at 100, 150 and 200 %", LayoutAtEachScale);
 }
 
-// Saves the dialog, as it shows after start-up, as a 24-bit BMP.
-int TakeScreenshot(const std::wstring& exe, const std::wstring& out) {
+// Saves the dialog as it shows after start-up, or with `picker` the folder
+// picker that 浏览… opens over it, as a 24-bit BMP.
+int TakeScreenshot(const std::wstring& exe, const std::wstring& out, bool picker) {
     try {
         SetupRun run(exe);
-        HWND dialog = run.Dialog();
-        Sleep(700);
-        RECT r;
-        GetWindowRect(dialog, &r);
+        HWND shown = nullptr;
+        if (picker) {
+            run.Click(IDC_BROWSE);
+            shown = run.WaitOwnedWindow();
+        }
+        Sleep(picker ? 1500 : 700);
+        RECT r, screenRect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        GetWindowRect(run.Dialog(), &r);
+        if (shown) {  // the picker over the dialog
+            RECT over;
+            GetWindowRect(shown, &over);
+            UnionRect(&r, &r, &over);
+            IntersectRect(&r, &r, &screenRect);
+        }
         const int w = r.right - r.left, h = r.bottom - r.top;
         HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
         HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
@@ -407,6 +418,10 @@ int TakeScreenshot(const std::wstring& exe, const std::wstring& out) {
         DeleteDC(memory);
         DeleteObject(bitmap);
         ReleaseDC(nullptr, screen);
+        if (picker) {
+            run.PressKey(VK_ESCAPE);
+            for (int i = 0; i < 250 && IsWindow(shown); ++i) Sleep(20);
+        }
         run.Click(IDCANCEL);
         return run.WaitExit() == 2 ? 0 : 1;
     } catch (const std::exception& e) {

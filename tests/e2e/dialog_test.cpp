@@ -22,7 +22,8 @@ const ControlSpec kControls[] = {
     {IDCANCEL, L"Button", BS_PUSHBUTTON | WS_TABSTOP, true, L"退出", 340, 135, 50, 14},
     {-1, L"Static", SS_LEFT | WS_GROUP, true, L"插件目录：", 7, 93, 41, 8},
     {IDC_CREDIT, L"Static", SS_LEFT | WS_GROUP, false, L"Photoshop 插件安装工具，由 Corvane 工作室 提供。", 7, 137, 188, 8},
-    {IDC_PLUGIN_DIR, L"ComboBox", CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP, true, nullptr, 54, 91, 336, 126},
+    {IDC_PLUGIN_DIR, L"ComboBox", CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP, true, nullptr, 54, 91, 282, 126},
+    {IDC_BROWSE, L"Button", BS_PUSHBUTTON | WS_TABSTOP, true, L"浏览…", 340, 90, 50, 14},
     {-1, L"Static", SS_LEFT | WS_GROUP, true, L"子目录：", 7, 113, 41, 8},
     {IDC_SUB_DIR, L"ComboBox", CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP, true, nullptr, 54, 111, 146, 127},
     {-1, L"Static", SS_LEFT | WS_GROUP, true, L"插件文件：", 7, 37, 41, 8},
@@ -164,7 +165,7 @@ void TemplateResource() {
         CHECK_INT(t[1], 0xFFFF);  // an extended template
         DWORD style = t[6] | (static_cast<DWORD>(t[7]) << 16);
         CHECK_INT(style, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS);
-        CHECK_INT(t[8], 19);
+        CHECK_INT(t[8], 20);
         CHECK_INT(static_cast<short>(t[9]), 0);
         CHECK_INT(static_cast<short>(t[10]), 0);
         CHECK_INT(t[11], 397);

@@ -126,33 +126,37 @@ void FoldersFromRegistry() {
 
 // A 32-character key name (no room in its 32-character buffer), an
 // ApplicationPath longer than its buffer and a key without ApplicationPath
-// each end the search; folders found before them stay.
-void SearchEndsAtUnreadableKey() {
+// (an uninstaller's leftover) are each skipped: the keys after them count.
+void UnreadableKeysAreSkipped() {
     TempDir dir;
     LayOutProgram(dir, Catalog({{L"", L""}}));
     std::wstring first = dir / L"one", second = dir / L"two", third = dir / L"three";
     for (const std::wstring& install : {first, second, third}) MakeDirs(install + L"\\" + kEn);
     const std::wstring key31 = L"1" + std::wstring(30, L'x'), key32 = L"2" + std::wstring(31, L'x');
-
-    SetPhotoshopVersions({{key31, first}, {key32, second}, {L"3.0", third}});
-    CHECK_LIST(ListedFolders(dir), InRegistryOrder({{key31, first + L"\\" + kEn}}));
-    CHECK_LIST(VersionKeys(), (std::vector<std::wstring>{key31, key32, L"3.0"}));
-
-    SetPhotoshopVersions({{L"1.0", first}, {L"2.0", second + L"\\" + std::wstring(300, L'x')}, {L"3.0", third}});
-    CHECK_LIST(ListedFolders(dir), InRegistryOrder({{L"1.0", first + L"\\" + kEn}}));
-    CHECK_LIST(VersionKeys(), (std::vector<std::wstring>{L"1.0", L"2.0", L"3.0"}));
-
-    SetPhotoshopVersions({{L"0.0", L"", false}, {L"9.0", first}});
-    CHECK_LIST(VersionKeys(), (std::vector<std::wstring>{L"0.0", L"9.0"}));
-    SetupRun run(dir / L"CorvaneSetup.exe");
-    CHECK(run.Items(IDC_PLUGIN_DIR).empty());
-    CHECK_TEXT(run.Text(IDC_PLUGIN_DIR), L"");
-    CHECK(run.Items(IDC_SUB_DIR).empty());
+    struct Row {
+        std::vector<PhotoshopVersion> versions;
+        std::map<std::wstring, std::wstring> folderOf;
+    } const rows[] = {
+        {{{key31, first}, {key32, second}, {L"3.0", third}},
+         {{key31, first + L"\\" + kEn}, {key32, L""}, {L"3.0", third + L"\\" + kEn}}},
+        {{{L"1.0", first}, {L"2.0", second + L"\\" + std::wstring(300, L'x')}, {L"3.0", third}},
+         {{L"1.0", first + L"\\" + kEn}, {L"2.0", L""}, {L"3.0", third + L"\\" + kEn}}},
+        {{{L"0.0", L"", false}, {L"9.0", first}}, {{L"0.0", L""}, {L"9.0", first + L"\\" + kEn}}},
+    };
+    for (const Row& row : rows) {
+        SetPhotoshopVersions(row.versions);
+        CHECK_INT(VersionKeys().size(), row.versions.size());
+        std::vector<std::wstring> expected = InRegistryOrder(row.folderOf);
+        CHECK_INT(expected.size(), row.versions.size() - 1);
+        SetupRun run(dir / L"CorvaneSetup.exe");
+        CHECK_LIST(run.Items(IDC_PLUGIN_DIR), expected);
+        if (!expected.empty()) CHECK_TEXT(run.Text(IDC_PLUGIN_DIR), expected[0]);
+    }
 }
 
 // Both builds read the 32-bit view and then the 64-bit one, each by the same
-// rules (a key without a plug-in folder adds nothing, a key without
-// ApplicationPath ends that view's search, repeats within a view stay); a
+// rules (a key without a plug-in folder adds nothing, a leftover key without
+// ApplicationPath is skipped, repeats within a view stay); a
 // 64-bit-view folder already listed from the 32-bit view, in whatever ASCII
 // case, is not listed again.
 void FoldersFromBothViews() {
@@ -176,13 +180,14 @@ void FoldersFromBothViews() {
                           {L"5.0", L"", false},
                           {L"6.0", after}},
                          KEY_WOW64_64KEY);
-    const std::wstring inA = a + L"\\" + kEn, inB = b + L"\\" + kEn;
-    std::vector<std::wstring> expected =
-        InRegistryOrder({{L"1.0", inA}, {L"2.0", inA}, {L"3.0", L""}, {L"4.0", shared + L"\\" + kEn}}, KEY_WOW64_32KEY);
-    for (const std::wstring& folder : InRegistryOrder({{L"1.0", inB}, {L"2.0", L""}, {L"3.0", inB}, {L"4.0", L""}},
-                                                      KEY_WOW64_64KEY))
+    const std::wstring inA = a + L"\\" + kEn, inB = b + L"\\" + kEn, inAfter = after + L"\\" + kEn;
+    std::vector<std::wstring> expected = InRegistryOrder(
+        {{L"1.0", inA}, {L"2.0", inA}, {L"3.0", L""}, {L"4.0", shared + L"\\" + kEn}, {L"5.0", L""}, {L"6.0", inAfter}},
+        KEY_WOW64_32KEY);
+    for (const std::wstring& folder : InRegistryOrder(
+             {{L"1.0", inB}, {L"2.0", L""}, {L"3.0", inB}, {L"4.0", L""}, {L"5.0", L""}, {L"6.0", L""}}, KEY_WOW64_64KEY))
         expected.push_back(folder);
-    CHECK_INT(expected.size(), 5);
+    CHECK_INT(expected.size(), 6);
     CHECK_INT(VersionKeys(KEY_WOW64_32KEY).size(), 6);
     CHECK_INT(VersionKeys(KEY_WOW64_64KEY).size(), 6);
 
@@ -307,6 +312,49 @@ void FolderBoxChanges() {
     CHECK_TEXT(Picked(run), L"-");
 }
 
+// 浏览… opens the system's folder picker, driven here like a user: a name
+// typed into its file-name field is taken in the folder in the box (where
+// the picker starts), a whole path anywhere; Enter fills the box and relists
+// the sub-folders as an edit does, Esc changes nothing. The button is reached
+// with Tab from the folder box and pressed with Enter or Space too.
+void BrowseForFolder() {
+    TempDir dir;
+    LayOutProgram(dir, Catalog({{L"Pick", L""}}));
+    const std::wstring start = dir / L"ps", chosen = start + L"\\" + kEn, other = dir / L"other";
+    for (const wchar_t* name : {L"A", L"Pick", L"Z"}) MakeDirs(chosen + L"\\" + name);
+    MakeDirs(other + L"\\B");
+    SetupRun run(dir / L"CorvaneSetup.exe");
+    run.SetEditText(IDC_PLUGIN_DIR, start);
+    struct Row {
+        UINT key;  // 0: a click
+        std::wstring typed, box, picked;
+        std::vector<std::wstring> subFolders;
+    } const rows[] = {
+        {0, kEn, chosen, L"Pick", Listing(chosen)},
+        {VK_RETURN, L"", chosen, L"Own", Listing(chosen)},  // Esc
+        {VK_SPACE, other, other, L"B", {L"B"}},
+    };
+    for (const Row& row : rows) {
+        if (row.key) {
+            run.Post(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(run.Item(IDC_PLUGIN_DIR)), TRUE);
+            run.PressKey(VK_TAB);
+            for (int i = 0; i < 100 && run.Focused() != run.Item(IDC_BROWSE); ++i) Sleep(20);
+            CHECK(run.Focused() == run.Item(IDC_BROWSE));
+        }
+        row.key ? run.PressKey(row.key) : run.Click(IDC_BROWSE);
+        HWND picker = run.WaitOwnedWindow(), name = nullptr;
+        for (int i = 0; i < 100 && !(name = FindWindowExW(picker, nullptr, L"Edit", nullptr)); ++i) Sleep(20);
+        for (wchar_t c : row.typed) SendMessageW(name, WM_CHAR, c, 1);
+        run.PressKey(row.typed.empty() ? VK_ESCAPE : VK_RETURN);
+        for (int i = 0; i < 250 && IsWindow(picker); ++i) Sleep(20);
+        CHECK(!IsWindow(picker));
+        CHECK_TEXT(run.Text(IDC_PLUGIN_DIR), row.box);
+        CHECK_LIST(run.Items(IDC_SUB_DIR), row.subFolders);
+        CHECK_TEXT(run.Text(IDC_SUB_DIR), row.picked);
+        run.SetEditText(IDC_SUB_DIR, L"Own");
+    }
+}
+
 // With Count=0 the folder list stays unfilled, yet a typed folder is listed
 // with item 0 selected, nothing being preferred.
 void NoCatalog() {
@@ -353,11 +401,12 @@ void ManySubFolders() {
 
 void RunFoldersTests() {
     Scenario("plug-in folders from the registry, in its order", FoldersFromRegistry);
-    Scenario("the search ends at the first unreadable version key", SearchEndsAtUnreadableKey);
+    Scenario("unreadable version keys are skipped, the later ones listed", UnreadableKeysAreSkipped);
     Scenario("both registry views: the 32-bit view's folders, then the 64-bit view's new ones", FoldersFromBothViews);
     Scenario("either registry view alone", FoldersFromEitherView);
     Scenario("preferred sub-folder: whole names on a rebuild, prefixes on a catalog change", PreferredSubFolder);
     Scenario("folder box: a pick and each keystroke relist the sub-folders", FolderBoxChanges);
+    Scenario("浏览…: the folder picker fills the folder box, Esc changes nothing; Tab, Enter, Space", BrowseForFolder);
     Scenario("without a catalog a typed folder is still listed", NoCatalog);
     Scenario("5,000 sub-folders: time per keystroke (figure only)", ManySubFolders);
 }

@@ -381,6 +381,24 @@ MessageBoxInfo SetupRun::WaitBox(int timeoutMs) {
     return box;
 }
 
+HWND SetupRun::WaitOwnedWindow(int timeoutMs) {
+    HWND found = nullptr;
+    if (!WaitFor([&] {
+            for (HWND w = GetTopWindow(nullptr); w && !found; w = GetWindow(w, GW_HWNDNEXT))
+                if (GetWindow(w, GW_OWNER) == Dialog() && IsWindowVisible(w) && !GetDlgItem(w, 0xFFFF)) found = w;
+            return found != nullptr;
+        }, timeoutMs))
+        throw TestFailure("no window owned by the dialog appeared");
+    return found;
+}
+
+HWND SetupRun::Focused() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(process_.dwThreadId, &info);
+    return info.hwndFocus;
+}
+
 void SetupRun::Answer(const MessageBoxInfo& box, int id) {
     PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box.window, id)));
     answered_.push_back(box.window);
@@ -437,10 +455,8 @@ void SetupRun::SetEditText(int id, const std::wstring& text) {
 void SetupRun::Click(int id) { PostMessageW(Item(id), BM_CLICK, 0, 0); }
 
 void SetupRun::PressKey(UINT key) {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    GetGUIThreadInfo(process_.dwThreadId, &info);
-    HWND target = info.hwndFocus ? info.hwndFocus : Dialog();
+    HWND target = Focused();
+    if (!target) target = Dialog();
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }

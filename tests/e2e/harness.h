@@ -88,6 +88,9 @@ public:
     HWND DialogWindow();  // waits for the dialog window, shown or not
     HWND Item(int id);
     MessageBoxInfo WaitBox(int timeoutMs = 10000);
+    // A window the dialog owns other than a message box: the folder picker.
+    HWND WaitOwnedWindow(int timeoutMs = 10000);
+    HWND Focused();
     bool BoxWithin(int timeoutMs);  // a message box appears within the time
     void Answer(const MessageBoxInfo& box, int id);
 

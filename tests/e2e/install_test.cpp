@@ -44,16 +44,22 @@ void ExpectFailure(SetupRun& run, DWORD code) {
     run.Answer(box, IDOK);
 }
 
-void AnswerOverwrite(SetupRun& run, const std::wstring& installed, const std::wstring& newVersion, int answer) {
+void AnswerQuestion(SetupRun& run, const std::wstring& text, int defaultButton, int answer) {
     MessageBoxInfo box = run.WaitBox();
     CHECK_TEXT(box.caption, L"安装 Photoshop 插件");
-    CHECK_TEXT(box.text, L"注意：插件文件[ CorvaneSharpen.8bf ]已经存在。\r\n\r\n已经安装的版本：" + installed +
-                             L"\r\n将要安装的版本：" + newVersion +
-                             L"\r\n\r\n选择[ 是( YES ) ]将覆盖安装，选择[ 否( NO ) ]将取消安装。\r\n您是否要继续安装？");
+    CHECK_TEXT(box.text, text);
     CHECK_TEXT(box.icon, L"question");
     CHECK((box.buttons == std::vector<int>{IDYES, IDNO}));
-    CHECK_INT(box.defaultButton, IDYES);
+    CHECK_INT(box.defaultButton, defaultButton);
     run.Answer(box, answer);
+}
+
+void AnswerOverwrite(SetupRun& run, const std::wstring& installed, const std::wstring& newVersion, int answer) {
+    AnswerQuestion(run,
+                   L"注意：插件文件[ CorvaneSharpen.8bf ]已经存在。\r\n\r\n已经安装的版本：" + installed +
+                       L"\r\n将要安装的版本：" + newVersion +
+                       L"\r\n\r\n选择[ 是( YES ) ]将覆盖安装，选择[ 否( NO ) ]将取消安装。\r\n您是否要继续安装？",
+                   IDYES, answer);
 }
 
 int EntriesIn(const std::wstring& folder) {
@@ -269,6 +275,72 @@ void NamesOutsideTheProgramFolder() {
     CHECK_INT(run.WaitExit(), 2);
 }
 
+// Images of each machine: this build's own plug-in and editor as mingw-w64
+// makes them, and the heads of real images (tests/fixtures/pe), which is all
+// that is read. The ARM64 program's load configuration goes where its
+// sections put it; an ARM64X linker sets the CHPE metadata pointer in it.
+std::string MachineImage(const std::wstring& kind) {
+    if (kind == L"own plug-in") return ReadBytes(Input(L"CorvaneSharpen.8bf"));
+    if (kind == L"own editor") return ReadBytes(Input(L"Photoshop.exe"));
+    if (kind == L"text") return "[PlugInInfo]\r\n";
+    if (kind == L"x86" || kind == L"x64") return ReadBytes(Input((kind + L".head").c_str()));
+    std::string image = ReadBytes(Input(L"arm64.head"));
+    image.resize(0x20110);
+    image += ReadBytes(Input(L"arm64.loadconfig"));
+    if (kind == L"ARM64X") image[0x20110 + 0xc8 + 1] = 0x10;
+    return image;
+}
+
+// Before copying, a plug-in that the folder's editor (Photoshop.exe beside the
+// plug-in folder) cannot load is asked about, naming both machines, No being
+// the default; No writes nothing. Images that fit, or that cannot be read, go
+// on without a word.
+void MachineQuestion() {
+    TempDir dir;
+    LayOutProgram(dir, L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=P\r\n[P]\r\nName=P\r\nSrcFile=P.8bf\r\n");
+    const std::wstring plugIns = dir / L"PS\\Plug-Ins", installed = plugIns + L"\\P.8bf";
+    MakeDirs(plugIns);
+    const bool x64 = sizeof(void*) == 8;
+    const std::wstring own = x64 ? L"64 位 (x64)" : L"32 位 (x86)", other = x64 ? L"x86" : L"x64";
+    struct Row {
+        std::wstring plugIn, editor, plugInName, editorName;  // names: the question's, none when not asked
+        int answer;
+    } const rows[] = {
+        {L"own plug-in", L"ARM64", own, L"ARM64", IDNO},
+        {L"own plug-in", L"ARM64", own, L"ARM64", IDYES},
+        {other, L"own editor", x64 ? L"32 位 (x86)" : L"64 位 (x64)", own, IDNO},
+        {L"x64", L"ARM64", L"64 位 (x64)", L"ARM64", IDNO},
+        {L"ARM64X", L"x86", L"ARM64X", L"32 位 (x86)", IDNO},
+        {L"own plug-in", L"own editor", L"", L"", 0},
+        {L"ARM64X", L"x64", L"", L"", 0},
+        {L"ARM64X", L"ARM64", L"", L"", 0},
+        {L"text", L"ARM64", L"", L"", 0},
+        {L"own plug-in", L"text", L"", L"", 0},
+    };
+    SetupRun run(dir / L"CorvaneSetup.exe");
+    for (const Row& row : rows) {
+        const std::string plugIn = MachineImage(row.plugIn);
+        WriteBytes(dir / L"P.8bf", plugIn);
+        WriteBytes(dir / L"PS\\Photoshop.exe", MachineImage(row.editor));
+        DeleteFileW(installed.c_str());
+        Install(run, plugIns, L"");
+        if (row.answer)
+            AnswerQuestion(run,
+                           L"插件文件[ P.8bf ]是 " + row.plugInName + L" 版本，而这个插件目录所属的 Photoshop 是 " +
+                               row.editorName + L" 版本，不能加载它。\r\n\r\n您是否仍要安装？",
+                           IDNO, row.answer);
+        if (row.answer == IDNO) {
+            CHECK(!run.BoxWithin(700));
+            CHECK(!Exists(installed));
+        } else {
+            ExpectSuccess(run, installed);
+            CHECK(ReadBytes(installed) == plugIn);
+        }
+    }
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+}
+
 // A copy that runs out of space half-way leaves the installed file as it was
 // and no temporary file. T: is a 16 MB RAM disk (scripts/ramdisk.sh): a new
 // 20 MB file fits neither beside the installed 4 MB one nor in its place.
@@ -317,5 +389,7 @@ void RunInstallTests() {
     Scenario("copy failures: codes 2, 3, 5, 32 and 206 with the system text", Failures);
     Scenario("catalog names outside the program's folder: no version, code 123, nothing asked or written",
              NamesOutsideTheProgramFolder);
+    Scenario("machine types: a plug-in the folder's editor cannot load is asked about, No the default",
+             MachineQuestion);
     Scenario("full disk: the installed file stays whole, no temporary file left", FullDisk);
 }

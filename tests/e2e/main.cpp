@@ -2,7 +2,8 @@
 //   e2e_driver GROUP INPUTS    run one group of scenarios
 //   e2e_driver smoke INPUTS    one start and install, for a packaged program
 //   e2e_driver warmup          start Wine's desktop before the tests run
-//   e2e_driver screenshot EXE OUT.bmp   the dialog after start-up, as a picture
+//   e2e_driver screenshot EXE OUT.bmp [picker]   the dialog after start-up, or
+//                                     the folder picker over it, as a picture
 #include <cstdio>
 #include <cstring>
 
@@ -16,7 +17,7 @@ void RunSmokeTests();
 void RunLaunchTests();
 void RunDecorationsTests();
 void RunPlantingTests();
-int TakeScreenshot(const std::wstring& exe, const std::wstring& out);
+int TakeScreenshot(const std::wstring& exe, const std::wstring& out, bool picker);
 
 int wmain(int argc, wchar_t** argv) {
     if (argc >= 2 && !wcscmp(argv[1], L"warmup")) {
@@ -24,7 +25,8 @@ int wmain(int argc, wchar_t** argv) {
         DestroyWindow(window);
         return 0;
     }
-    if (argc >= 4 && !wcscmp(argv[1], L"screenshot")) return TakeScreenshot(ToWindowsPath(argv[2]), ToWindowsPath(argv[3]));
+    if (argc >= 4 && !wcscmp(argv[1], L"screenshot"))
+        return TakeScreenshot(ToWindowsPath(argv[2]), ToWindowsPath(argv[3]), argc >= 5 && !wcscmp(argv[4], L"picker"));
     if (argc < 3) {
         fprintf(stderr, "usage: e2e_driver GROUP INPUTS\n");
         return 2;

@@ -53,7 +53,8 @@ std::wstring LoadedPlants(const std::wstring& folder) {
 }
 
 // A start with folder discovery, sub-folder list and auto-completion, an
-// install over an existing file (version read, question, copy), and Exit.
+// install over an existing file (version read, question, copy), the folder
+// picker opened and closed, and Exit.
 void StartInstallExit() {
     const std::vector<std::wstring> names = NativeFirstNames();
     if (names.size() < 10) throw TestFailure("WINEDLLOVERRIDES marks too few DLLs native-first (\"NAME,...=n,b\")");
@@ -88,6 +89,10 @@ void StartInstallExit() {
         MessageBoxInfo result = run.WaitBox();
         CHECK_TEXT(result.caption, L"安装 Photoshop 插件成功");
         run.Answer(result, IDOK);
+        run.Click(IDC_BROWSE);
+        HWND picker = run.WaitOwnedWindow();
+        run.PressKey(VK_ESCAPE);
+        for (int i = 0; i < 250 && IsWindow(picker); ++i) Sleep(20);
         run.Click(IDCANCEL);
         CHECK_INT(run.WaitExit(), 2);
     } catch (const TestFailure& failure) {
@@ -99,5 +104,5 @@ void StartInstallExit() {
 }  // namespace
 
 void RunPlantingTests() {
-    Scenario("planted DLLs beside the program: none loaded during start, install and exit", StartInstallExit);
+    Scenario("planted DLLs beside the program: none loaded during start, install, folder picker and exit", StartInstallExit);
 }

@@ -2,6 +2,7 @@
 // what it finds lies inside the image.
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 
 #include "common/pe_image_logic.h"
 #include "fuzz_support.h"
@@ -20,6 +21,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CONTRACT(length > 0 && offset <= size && length <= size - offset);
         PeLayout layout{};
         CONTRACT(ReadPeLayout(reader, &layout));
+    }
+    // The machine agrees with the headers; only ARM64 is ever hybrid; each
+    // machine fits an editor of its own; its name is terminated in any room.
+    ImageMachine machine{};
+    const bool read = ReadImageMachine(reader, &machine);
+    CONTRACT(read == ReadPeImageInfo(reader, &info));
+    if (read) {
+        CONTRACT(machine.machine == info.machine && (!machine.arm64x || machine.machine == kMachineArm64));
+        CONTRACT(PlugInFitsEditor(machine, machine));
+        CONTRACT(PlugInFitsEditor(machine, ImageMachine{kMachineX64, false}) ==
+                 (machine.machine == kMachineX64 || machine.arm64x));
+        wchar_t name[24];
+        const size_t room = 1 + size % 24;
+        FormatMachineName(machine, name, room);
+        CONTRACT(std::wcslen(name) < room);
     }
     return 0;
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "common/pe_image_logic.h"
@@ -130,4 +132,73 @@ TEST(PeImage, FindsTheFirstVersionResourceInTheFile) {
     uint32_t size = 0;
     ASSERT_TRUE(Version(Image(0x14c, false, true, true, true), &offset, &size));
     EXPECT_EQ(offset, 0x480u);
+}
+
+namespace {
+
+// The first KiB of real images (tests/fixtures/pe): the sample plug-in as
+// mingw-w64 builds it for x86 and for x64, and an ARM64 program.
+std::vector<uint8_t> Fixture(const char* name) {
+    std::ifstream file(std::string(CORVANE_FIXTURES "/pe/") + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The ARM64 program's head with its load configuration where its sections
+// put it. An ARM64X linker sets the CHPE metadata pointer; `configSize` is
+// the configuration's own Size field.
+std::vector<uint8_t> Arm64(uint64_t chpe, uint32_t configSize = 0x138) {
+    const size_t at = 0x20110;
+    std::vector<uint8_t> b = Fixture("arm64.head"), config = Fixture("arm64.loadconfig");
+    b.resize(at);
+    b.insert(b.end(), config.begin(), config.end());
+    Put32(b, at, configSize);
+    Put32(b, at + kChpeMetadataAt, static_cast<uint32_t>(chpe)), Put32(b, at + kChpeMetadataAt + 4, chpe >> 32);
+    return b;
+}
+
+std::vector<uint8_t> Cut(std::vector<uint8_t> b, size_t size) { return b.resize(size), b; }
+
+}  // namespace
+
+TEST(PeImage, MachineTypesOfRealHeaders) {
+    ASSERT_EQ(Fixture("x86.head").size(), 1024u);
+    struct Case { const char* what; std::vector<uint8_t> bytes; uint16_t machine; bool arm64x; const wchar_t* name; };
+    const Case cases[] = {
+        {"x86", Fixture("x86.head"), kMachineX86, false, L"32 位 (x86)"},
+        {"x64", Fixture("x64.head"), kMachineX64, false, L"64 位 (x64)"},
+        {"ARM64", Arm64(0), kMachineArm64, false, L"ARM64"},
+        {"ARM64X", Arm64(0x140021000), kMachineArm64, true, L"ARM64X"},
+        {"configuration too short for the pointer", Arm64(0x140021000, kChpeMetadataAt), kMachineArm64, false, L"ARM64"},
+        {"ARM64X cut in its configuration", Cut(Arm64(1), 0x20110 + kChpeMetadataAt), kMachineArm64, false, L"ARM64"},
+        {"text", {'[', 'A', ']', '\n'}, 0, false, nullptr},  // not read
+        {"x64 cut in the optional header", Cut(Fixture("x64.head"), 0x100), 0, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        MemoryImage memory{c.bytes.data(), c.bytes.size()};
+        ImageMachine machine{};
+        wchar_t name[32] = L"";
+        ASSERT_EQ(ReadImageMachine(MemoryImageReader(&memory), &machine), c.name != nullptr) << c.what;
+        if (!c.name) continue;
+        EXPECT_TRUE(machine.machine == c.machine && machine.arm64x == c.arm64x) << c.what;
+        EXPECT_TRUE(FormatMachineName(machine, name, 32));
+        EXPECT_EQ(std::wstring(name), c.name) << c.what;
+    }
+}
+
+TEST(PeImage, PlugInFitsAnEditorOfItsMachine) {
+    const ImageMachine x86{kMachineX86, false}, x64{kMachineX64, false}, arm64{kMachineArm64, false},
+        arm64x{kMachineArm64, true}, arm{0x1c4, false};
+    const ImageMachine editors[] = {x86, x64, arm64, arm64x};
+    struct Row { ImageMachine plugIn; bool fits[4]; } const rows[] = {
+        {x86, {true, false, false, false}},  {x64, {false, true, false, false}}, {arm64, {false, false, true, true}},
+        {arm64x, {false, true, true, true}}, {arm, {false, false, false, false}},
+    };
+    for (const Row& row : rows)
+        for (int e = 0; e < 4; ++e)
+            EXPECT_EQ(PlugInFitsEditor(row.plugIn, editors[e]), row.fits[e]) << row.plugIn.machine << " in " << e;
+    wchar_t name[16];
+    EXPECT_TRUE(FormatMachineName(arm, name, 16));
+    EXPECT_EQ(std::wstring(name), L"机器类型 0x01c4");
+    EXPECT_FALSE(FormatMachineName(x86, name, 4));
+    EXPECT_EQ(std::wstring(name), L"32 ");
 }
