@@ -67,8 +67,13 @@ runs_32bit() {
         no) probe_32bit_why="this machine cannot run 32-bit programs (CORVANE_FORCE_32BIT=no)"; return 1 ;;
     esac
     _probe=build/probe32
-    if ! "$WINE32" --version >/dev/null 2>&1; then
+    _code=0
+    "$WINE32" --version >/dev/null 2>&1 || _code=$?
+    if [ $_code -eq 126 ]; then
         probe_32bit_why="this machine cannot run 32-bit programs (its kernel refuses Wine's 32-bit loader)"
+        return 1
+    elif [ $_code -ne 0 ]; then
+        probe_32bit_why="this machine cannot run 32-bit programs (Wine's 32-bit loader $WINE32 fails: $_code; is wine32:i386 installed?)"
         return 1
     fi
     if [ ! -f "$_probe/probe.exe" ]; then
@@ -81,8 +86,8 @@ runs_32bit() {
             return 1
         }
     fi
-    # A prefix of its own, made on the first probe and kept.
-    _said=$(WINEPREFIX="$(pwd)/$_probe/prefix" "$WINE32" "$_probe/probe.exe" 2>/dev/null | tr -d '\r')
+    # A prefix of its own, made on the first probe (some seconds) and kept.
+    _said=$(WINEPREFIX="$(pwd)/$_probe/prefix" timeout 300 "$WINE32" "$_probe/probe.exe" 2>/dev/null | tr -d '\r')
     [ "$_said" = i386 ] && return 0
     probe_32bit_why="this machine cannot run 32-bit programs (a 32-bit test program did not run under Wine's 32-bit loader)"
     return 1
