@@ -103,6 +103,10 @@ public:
     // Waits for the start-up note, answers it and waits for the dialog to be
     // shown and idle: the moment a user can work with it.
     HWND WaitReady(double timeoutMs = 60000) {
+        // Until the program first waits for input (at the note), without
+        // polling: a poll's server calls would slow the program it times,
+        // which the baselines that are waited for do not pay.
+        WaitForInputIdle(Handle(), static_cast<DWORD>(timeoutMs));
         Dismiss(WaitVisible(Pid(), kNoteCaption, nullptr, timeoutMs), IDOK);
         HWND dialog = WaitVisible(Pid(), kDialogCaption);
         WaitForInputIdle(Handle(), 10000);
