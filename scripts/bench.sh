@@ -9,16 +9,20 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 runs=${1:-7}
 [ $# -gt 0 ] && shift
-for arch in i686 x86_64; do
+. scripts/wine-env.sh
+# The builds this machine can run; the other is named once, with the reason.
+archs=x86_64
+if runs_32bit; then archs="i686 x86_64"; else echo "== i686: no figures: $probe_32bit_why"; fi
+[ -z "${CORVANE_PROBE_ONLY:-}" ] || exit 0
+for arch in $archs; do
     [ -f "build/$arch/CMakeCache.txt" ] || cmake -S . -B "build/$arch" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "build/$arch" -j"$(nproc)" --target bench >/dev/null
 done
-. scripts/wine-env.sh
 rm -rf build/bench-prefix build/bench-prefix.log
 CORVANE_XVFB=1 wine_start "$root/build/bench-prefix"
 trap wine_stop EXIT INT TERM
 status=0
-for arch in i686 x86_64; do
+for arch in $archs; do
     echo "== $arch"
     "$(wine_for "$arch")" "build/$arch/tests/bench/bench_driver.exe" "$root/build/$arch/bench-inputs" "$runs" "$@" || status=1
 done

@@ -1,26 +1,30 @@
 #!/bin/sh
 # Builds the program and starts it on the demo folder under Wine, in a prefix
 # of its own that holds a sample image-editor installation. With no display it
-# runs under Xvfb and saves a picture of the dialog in docs/setup-dialog.png
-# (docs/setup-dialog-150.png at 150 %).
-#   scripts/demo.sh              the shipped 32-bit program
+# runs under Xvfb and saves a picture of the dialog in build/setup-dialog.png
+# (build/setup-dialog-150.png at 150 %).
+#   scripts/demo.sh              the shipped 32-bit program (the 64-bit one
+#                                where this machine cannot run 32-bit programs)
 #   scripts/demo.sh --x64        the 64-bit one
 #   scripts/demo.sh --scale 150  at a display scale of 150 % (100 to 200)
 #   scripts/demo.sh --picker     with no display: a picture of the folder picker
 #                                that 浏览… opens, in build/folder-picker.png
 #                                (build/folder-picker-150.png at 150 %)
+#   scripts/demo.sh --update-docs  the dialog's picture replaces the one in docs/
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 arch=i686
 scale=100
 picker=""
-usage() { echo "usage: scripts/demo.sh [--x64] [--scale PERCENT] [--picker]" >&2; exit 2; }
+pictures=build
+usage() { echo "usage: scripts/demo.sh [--x64] [--scale PERCENT] [--picker] [--update-docs]" >&2; exit 2; }
 while [ $# -gt 0 ]; do
     case $1 in
         --x64) arch=x86_64 ;;
         --scale) [ $# -ge 2 ] || usage; scale=$2; shift ;;
         --picker) picker=picker ;;
+        --update-docs) pictures=docs ;;
         *) usage ;;
     esac
     shift
@@ -30,13 +34,20 @@ case $scale in
     *) usage ;;
 esac
 sh scripts/setup-deps.sh
+. scripts/wine-env.sh
+if [ "$arch" = i686 ] && ! runs_32bit; then
+    echo "demo: $probe_32bit_why: showing the 64-bit program instead"
+    arch=x86_64
+fi
+[ -z "${CORVANE_PROBE_ONLY:-}" ] || exit 0
 build=build/$arch
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+# The toolchain is named only to a new build folder: CMake warns of it otherwise.
+[ -f "$build/CMakeCache.txt" ] ||
+    cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
 
 headless=""
 [ -n "${DISPLAY:-}" ] || headless=1
-. scripts/wine-env.sh
 prefix="$root/build/demo-prefix"
 wine_start "$prefix"
 trap wine_stop EXIT INT TERM
@@ -63,14 +74,15 @@ key='HKLM\Software\Adobe\Photoshop'
 
 if [ -n "$headless" ]; then
     shot="$root/build/setup-dialog.bmp"
-    picture=docs/setup-dialog.png
-    [ "$scale" = 100 ] || picture=docs/setup-dialog-$scale.png
+    picture=$pictures/setup-dialog.png
+    [ "$scale" = 100 ] || picture=$pictures/setup-dialog-$scale.png
     if [ -n "$picker" ]; then
         picture=build/folder-picker.png
         [ "$scale" = 100 ] || picture=build/folder-picker-$scale.png
     fi
-    "$run" "$build/tests/e2e_driver.exe" screenshot "$root/$build/demo/CorvaneSetup.exe" "$shot" $picker >"$prefix.run.log" 2>&1
-    mkdir -p docs
+    "$run" "$build/tests/e2e_driver.exe" screenshot "$root/$build/demo/CorvaneSetup.exe" "$shot" $picker >"$prefix.run.log" 2>&1 ||
+        { echo "demo: the picture could not be taken; what Wine said is in $prefix.run.log" >&2; exit 1; }
+    mkdir -p "$(dirname "$picture")"
     convert "$shot" "$picture"
     echo "No display: ran under Xvfb. Picture: $root/$picture"
 else

@@ -17,13 +17,20 @@ for name in "$@"; do
         *) runs="$runs $name.i686 $name.x86_64" ;;
     esac
 done
+. scripts/wine-env.sh
+case $runs in *.i686*)
+    if ! runs_32bit; then
+        for run in $runs; do case $run in *.i686) echo "== $run: skipped: $probe_32bit_why" ;; esac; done
+        runs=$(printf '%s\n' $runs | grep -v '\.i686$' || true)
+    fi ;;
+esac
+[ -n "$runs" ] || exit 0
 for arch in i686 x86_64; do
     case $runs in *".$arch"*) ;; *) continue ;; esac
     build=build/$arch
     [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$build" -j"$(nproc)" >/dev/null
 done
-. scripts/wine-env.sh
 CORVANE_XVFB=1 wine_start "$prefix"
 trap wine_stop EXIT INT TERM
 "$WINE" build/x86_64/tests/e2e_driver.exe warmup >/dev/null 2>&1 || "$WINE32" build/i686/tests/e2e_driver.exe warmup >/dev/null 2>&1

@@ -109,6 +109,12 @@ elif [ -n "$password_file$timestamp" ]; then
     usage
 fi
 cd "$root"
+# Before any test run: the 32-bit checker and tests need a machine that runs them.
+. scripts/wine-env.sh
+if [ "$arch" = i686 ] && ! runs_32bit; then
+    echo "package: $probe_32bit_why: the 32-bit program cannot be checked or tested here; package it with --x64, or on a machine that runs 32-bit programs; nothing packaged" >&2
+    exit 1
+fi
 
 build=${CORVANE_PACKAGE_BUILD:-}
 if [ -n "$build" ]; then
@@ -136,7 +142,6 @@ package=$name-x86
 stage=$(mktemp -d)
 cleanup() { rm -rf "$stage"; }
 if [ -z "${CORVANE_WINEPREFIX:-}" ]; then
-    . scripts/wine-env.sh
     wine_start "$root/build/package-prefix"
     cleanup() { rm -rf "$stage"; wine_stop; }
 fi

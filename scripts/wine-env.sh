@@ -53,9 +53,42 @@ wine_for() {
     if [ "$1" = i686 ]; then echo "$WINE32"; else echo "$WINE"; fi
 }
 
-# Whether this kernel runs 32-bit programs at all: Wine's 32-bit loader is
-# itself an i386 program, so the kernel refuses it where it cannot.
-kernel_runs_32bit() {
-    "$WINE32" --version >/dev/null 2>&1
-    [ $? -ne 126 ]
+# Whether this machine runs 32-bit Windows programs: a tiny 32-bit console
+# program, built once into build/probe32/, must start under the 32-bit loader
+# and print its word. Where the kernel lacks IA-32 emulation the loader itself
+# cannot start (126); elsewhere a missing or broken wine32 fails the program.
+# Sets probe_32bit_why to the reason when it does not. Run from the
+# repository's folder. CORVANE_FORCE_32BIT=yes|no forces the answer, for the
+# scripts' own tests only.
+runs_32bit() {
+    probe_32bit_why=""
+    case ${CORVANE_FORCE_32BIT:-} in
+        yes) return 0 ;;
+        no) probe_32bit_why="this machine cannot run 32-bit programs (CORVANE_FORCE_32BIT=no)"; return 1 ;;
+    esac
+    _probe=build/probe32
+    _code=0
+    "$WINE32" --version >/dev/null 2>&1 || _code=$?
+    if [ $_code -eq 126 ]; then
+        probe_32bit_why="this machine cannot run 32-bit programs (its kernel refuses Wine's 32-bit loader)"
+        return 1
+    elif [ $_code -ne 0 ]; then
+        probe_32bit_why="this machine cannot run 32-bit programs (Wine's 32-bit loader $WINE32 fails: $_code; is wine32:i386 installed?)"
+        return 1
+    fi
+    if [ ! -f "$_probe/probe.exe" ]; then
+        mkdir -p "$_probe"
+        printf '#include <stdio.h>\nint main(void) { puts(sizeof(void*) == 4 ? "i386" : "other"); return 0; }\n' \
+            >"$_probe/probe.c"
+        i686-w64-mingw32-gcc -s -o "$_probe/probe.exe.tmp" "$_probe/probe.c" 2>/dev/null &&
+            mv "$_probe/probe.exe.tmp" "$_probe/probe.exe" || {
+            probe_32bit_why="cannot tell whether this machine runs 32-bit programs: i686-w64-mingw32-gcc cannot build the probe"
+            return 1
+        }
+    fi
+    # A prefix of its own, made on the first probe (some seconds) and kept.
+    _said=$(WINEPREFIX="$(pwd)/$_probe/prefix" timeout 300 "$WINE32" "$_probe/probe.exe" 2>/dev/null | tr -d '\r')
+    [ "$_said" = i386 ] && return 0
+    probe_32bit_why="this machine cannot run 32-bit programs (a 32-bit test program did not run under Wine's 32-bit loader)"
+    return 1
 }
