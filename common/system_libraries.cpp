@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include <oleauto.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 
@@ -19,9 +20,9 @@
 
 namespace {
 
-enum Library { kComctl32, kShell32, kShlwapi, kOle32, kVersion, kLibraryCount };
+enum Library { kComctl32, kShell32, kShlwapi, kOle32, kVersion, kOleaut32, kLibraryCount };
 const wchar_t* const kLibraryNames[kLibraryCount] = {L"comctl32.dll", L"shell32.dll", L"shlwapi.dll", L"ole32.dll",
-                                                     L"version.dll"};
+                                                     L"version.dll",  L"oleaut32.dll"};
 
 struct Functions {
     decltype(&InitCommonControlsEx) initCommonControlsEx;
@@ -29,6 +30,9 @@ struct Functions {
     decltype(&SHAutoComplete) autoComplete;
     decltype(&CoInitialize) coInitialize;
     decltype(&CoUninitialize) coUninitialize;
+    decltype(&CoCreateInstance) coCreateInstance;
+    decltype(&SysAllocString) sysAllocString;
+    decltype(&SysFreeString) sysFreeString;
     decltype(&GetFileVersionInfoSizeW) versionInfoSize;
     decltype(&GetFileVersionInfoW) versionInfo;
     decltype(&VerQueryValueW) queryValue;
@@ -77,14 +81,16 @@ void LoadSystemLibraries() {
     loaded = true;
     g_restricted = RestrictDllSearch();
     HMODULE modules[kLibraryCount] = {};
-    // shell32 is large and only opens the credit link: it waits for a click.
+    // shell32 is large and only opens the credit link, and oleaut32 only
+    // starts programs through the shell: they wait until they are needed.
     for (int i = 0; i < kLibraryCount; ++i)
-        if (i != kShell32) modules[i] = LoadFromSystemFolder(static_cast<Library>(i), g_restricted);
+        if (i != kShell32 && i != kOleaut32) modules[i] = LoadFromSystemFolder(static_cast<Library>(i), g_restricted);
     Functions& f = g_functions;
     Find(modules[kComctl32], "InitCommonControlsEx", &f.initCommonControlsEx);
     Find(modules[kShlwapi], "SHAutoComplete", &f.autoComplete);
     Find(modules[kOle32], "CoInitialize", &f.coInitialize);
     Find(modules[kOle32], "CoUninitialize", &f.coUninitialize);
+    Find(modules[kOle32], "CoCreateInstance", &f.coCreateInstance);
     Find(modules[kVersion], "GetFileVersionInfoSizeW", &f.versionInfoSize);
     Find(modules[kVersion], "GetFileVersionInfoW", &f.versionInfo);
     Find(modules[kVersion], "VerQueryValueW", &f.queryValue);
@@ -103,6 +109,35 @@ HINSTANCE WINAPI ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR 
     }
     if (!g_functions.shellExecute) return reinterpret_cast<HINSTANCE>(SE_ERR_DLLNOTFOUND);
     return g_functions.shellExecute(window, verb, file, parameters, directory, show);
+}
+
+HRESULT WINAPI CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID interfaceId, LPVOID* object) {
+    *object = nullptr;
+    return g_functions.coCreateInstance ? g_functions.coCreateInstance(classId, outer, context, interfaceId, object)
+                                        : E_FAIL;
+}
+
+namespace {
+
+void LoadOleAutomation() {
+    static bool tried = false;
+    if (tried) return;
+    tried = true;
+    HMODULE module = LoadFromSystemFolder(kOleaut32, g_restricted);
+    Find(module, "SysAllocString", &g_functions.sysAllocString);
+    Find(module, "SysFreeString", &g_functions.sysFreeString);
+}
+
+}  // namespace
+
+BSTR WINAPI SysAllocString(const OLECHAR* text) {
+    LoadOleAutomation();
+    return g_functions.sysAllocString ? g_functions.sysAllocString(text) : nullptr;
+}
+
+void WINAPI SysFreeString(BSTR text) {
+    LoadOleAutomation();
+    if (g_functions.sysFreeString) g_functions.sysFreeString(text);
 }
 
 HRESULT WINAPI SHAutoComplete(HWND edit, DWORD flags) {

@@ -53,7 +53,8 @@ std::wstring LoadedPlants(const std::wstring& folder) {
 }
 
 // A start with folder discovery, sub-folder list and auto-completion, an
-// install over an existing file (version read, question, copy), and Exit.
+// install over an existing file (version read, question, copy), Start
+// Photoshop, and Exit.
 void StartInstallExit() {
     const std::vector<std::wstring> names = NativeFirstNames();
     if (names.size() < 10) throw TestFailure("WINEDLLOVERRIDES marks too few DLLs native-first (\"NAME,...=n,b\")");
@@ -63,6 +64,7 @@ void StartInstallExit() {
     const std::wstring plugIns = dir / L"PS\\Plug-Ins";
     MakeDirs(plugIns + L"\\Filters");
     CopyInput(L"CorvaneSharpen.8bf", plugIns + L"\\Filters\\CorvaneSharpen.8bf");
+    CopyInput(L"Photoshop.exe", dir / L"PS\\Photoshop.exe");
     SetPhotoshopVersions({{L"10.0", dir / L"PS\\"}});
     try {
         SetupRun run(dir / L"CorvaneSetup.exe");
@@ -72,6 +74,10 @@ void StartInstallExit() {
         MessageBoxInfo result = run.WaitBox();
         CHECK_TEXT(result.caption, L"安装 Photoshop 插件成功");
         run.Answer(result, IDOK);
+        // The editor is started through the desktop shell's COM objects.
+        run.Click(IDC_LAUNCH);
+        run.Answer(run.WaitBox(), IDOK);
+        CHECK(WaitForFile(dir / L"PS\\launch-record.txt", 5000));
         run.Click(IDCANCEL);
         CHECK_INT(run.WaitExit(), 2);
     } catch (const TestFailure& failure) {
@@ -83,5 +89,5 @@ void StartInstallExit() {
 }  // namespace
 
 void RunPlantingTests() {
-    Scenario("planted DLLs beside the program: none loaded during start, install and exit", StartInstallExit);
+    Scenario("planted DLLs beside the program: none loaded during start, install, launch and exit", StartInstallExit);
 }
