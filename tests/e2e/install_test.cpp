@@ -291,7 +291,7 @@ void NamesOutsideTheProgramFolder() {
     CHECK_INT(EntriesIn(plugIns + L"\\Shm\\x64"), 1);
     run.Click(IDCANCEL);
     CHECK_INT(run.WaitExit(), 2);
-    RunShell("rm -f " + links + "; rm -rf " + shm);
+    RunShell("rm -f " + links + "; rm -rf " + shm);  // Wine's DeleteFileW on a link deletes its target
 }
 
 // Someone who can write the plug-in folder swaps the temporary file for a link
@@ -304,6 +304,10 @@ void TemporaryFileSwapped() {
     const std::wstring filters = dir / L"Plug-Ins\\Filters", target = filters + L"\\CorvaneSharpen.8bf";
     const std::wstring elsewhere = dir / L"elsewhere.txt", ready = dir / L"ready", done = dir / L"done";
     MakeDirs(filters);
+    // Links are removed from the Unix side: Wine's DeleteFileW on a link would
+    // delete what it points to.
+    const std::string dropLinks = "find '" + UnixPath(dir.path) + "' -type l -delete";
+    RunShell(dropLinks);  // left by an earlier run in a folder of the same name
     WriteBytes(elsewhere, "not the installer's");
     const std::string watcher = "python3 '" + Utf8(g_inputs) + "/swap_watcher.py" + "' '" + UnixPath(filters) +
                                 "' '" + UnixPath(elsewhere) + "' '" + UnixPath(ready) + "'";
@@ -323,6 +327,7 @@ void TemporaryFileSwapped() {
         CHECK(installed == "old" || installed == ReadBytes(dir / L"CorvaneSharpen.8bf"));
         CHECK_INT(EntriesIn(filters), 1);
         CHECK_INT(RunShell("! (find '" + UnixPath(dir.path) + "' -type l | grep -q .)"), 0);
+        RunShell(dropLinks);
     }
     run.Click(IDCANCEL);
     CHECK_INT(run.WaitExit(), 2);
