@@ -1,5 +1,6 @@
 #include "catalog/catalog_file.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "common/pe_image_logic.h"
@@ -86,19 +87,48 @@ namespace {
 // No version resource is near this size; a larger one is not read.
 constexpr uint32_t kMaxVersionResource = 64 * 1024;
 
-bool ReadFileAt(void* context, uint64_t offset, void* out, size_t size) {
+bool ReadFileAt(HANDLE file, uint64_t offset, void* out, size_t size) {
     if (size > MAXDWORD) return false;
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD read = 0;
-    return ReadFile(static_cast<HANDLE>(context), out, static_cast<DWORD>(size), &read, &at) && read == size;
+    return ReadFile(file, out, static_cast<DWORD>(size), &read, &at) && read == size;
+}
+
+// The headers and the resource tree are read a few bytes at a time: each
+// 4 KiB page is read from the file once (a file read costs a system call).
+struct PagedImage {
+    static constexpr uint64_t kPage = 4096;
+    HANDLE file;
+    uint64_t fileSize;
+    uint64_t pageOffset = UINT64_MAX;
+    uint8_t page[kPage];
+};
+
+bool ReadPaged(void* context, uint64_t offset, void* out, size_t size) {
+    auto* image = static_cast<PagedImage*>(context);
+    if (offset > image->fileSize || size > image->fileSize - offset) return false;
+    const uint64_t start = offset & ~(PagedImage::kPage - 1);
+    if (offset + size > start + PagedImage::kPage) return ReadFileAt(image->file, offset, out, size);
+    if (image->pageOffset != start) {
+        const size_t length = static_cast<size_t>(std::min<uint64_t>(PagedImage::kPage, image->fileSize - start));
+        if (!ReadFileAt(image->file, start, image->page, length)) return false;
+        image->pageOffset = start;
+    }
+    CopyMemory(out, image->page + (offset - start), size);
+    return true;
 }
 
 }  // namespace
 
 int GetFileVersionText(HANDLE file, wchar_t* text) {
-    const ImageReader reader{file, ReadFileAt};
+    PagedImage image;
+    image.file = file;
+    LARGE_INTEGER fileSize;
+    if (!GetFileSizeEx(file, &fileSize)) return 0;
+    image.fileSize = static_cast<uint64_t>(fileSize.QuadPart);
+    const ImageReader reader{&image, ReadPaged};
     uint64_t offset;
     uint32_t size;
     if (!FindVersionResource(reader, &offset, &size) || size > kMaxVersionResource) return 0;

@@ -139,19 +139,6 @@ void ClearName(const wchar_t* path) {
     CloseHandle(file);
 }
 
-// The final path the destination must have: its folder's, and its name.
-bool ExpectedFinalPath(const wchar_t* destination, wchar_t* out) {
-    size_t cut = 0;
-    for (size_t i = 0; destination[i]; ++i)
-        if (destination[i] == L'\\' || destination[i] == L'/') cut = i;
-    // "\" and "C:\" keep their backslash: without it they name something else.
-    const size_t kept = cut == 0 || destination[cut - 1] == L':' ? cut + 1 : cut;
-    wchar_t folder[kPathSize];
-    return WideCopyCount(folder, kPathSize, destination, kept) && GetFolderFinalPath(folder, out) &&
-           (out[WideLength(out) - 1] == L'\\' || WideAppend(out, kFinalPathSize, L"\\")) &&
-           WideAppend(out, kFinalPathSize, destination + cut + 1);
-}
-
 // Copies from `source`, the handle that was checked, into a new file beside
 // the destination, and renames that file over the destination through its
 // handle: a copy that stops half-way (a full disk, a lost network folder)
@@ -160,8 +147,6 @@ bool ExpectedFinalPath(const wchar_t* destination, wchar_t* out) {
 // failed.
 DWORD CopyIntoPlace(HANDLE source, const wchar_t* destination) {
     if (DWORD code = CheckReplaceable(destination)) return code;
-    wchar_t expected[kFinalPathSize];
-    if (!ExpectedFinalPath(destination, expected)) return ERROR_PATH_NOT_FOUND;
     wchar_t temporary[kPathSize];
     DWORD code;
     HANDLE file = CreateTemporaryFile(destination, temporary, &code);
@@ -176,13 +161,13 @@ DWORD CopyIntoPlace(HANDLE source, const wchar_t* destination) {
         if (code == ERROR_ACCESS_DENIED && CheckReplaceable(destination) == ERROR_SHARING_VIOLATION)
             code = ERROR_SHARING_VIOLATION;
     } else if (!code) {
-        wchar_t final[kFinalPathSize];
-        if (GetHandleFinalPath(file, final) && CompareStringOrdinal(final, -1, expected, -1, TRUE) == CSTR_EQUAL) {
+        if (NameReachesFile(destination, file)) {
             CloseHandle(file);
             return 0;
         }
-        // Renamed, but the destination now reaches another file: nothing more
-        // is done through the handle, which would reach that file too.
+        // Renamed, but the destination reaches another file (a link moved
+        // there by a rename by name): nothing more is done through the
+        // handle, whose name is now that file's.
         CloseHandle(file);
         ClearName(destination);
         return ERROR_FILE_INVALID;

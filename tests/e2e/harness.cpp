@@ -175,7 +175,8 @@ void StartShell(const std::string& command, const std::wstring& done) {
     const std::string line = "/bin/sh -c \"(" + command + "); echo $? > '" + UnixPath(done) + "'\"";
     std::wstring wide(line.size() + 1, L'\0');
     wide.resize(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, &wide[0], static_cast<int>(wide.size())) - 1);
-    STARTUPINFOW startup = {sizeof(startup)};
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(L"Z:\\bin\\sh", &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         throw TestFailure("cannot start /bin/sh");
