@@ -8,6 +8,7 @@
 #include "common/control_ids.h"
 #include "common/credit.h"
 #include "common/texts.h"
+#include "common/user_start.h"
 
 HWND g_creditLink;
 
@@ -38,7 +39,8 @@ void ActivateCreditLink(const NMHDR* header) {
     if (!g_creditLink || header->hwndFrom != g_creditLink) return;
     if (header->code != NM_CLICK && header->code != NM_RETURN) return;
     LITEM item = reinterpret_cast<const NMLINK*>(header)->item;
-    ShellExecuteW(nullptr, L"open", item.szUrl, nullptr, nullptr, SW_SHOW);
+    // The browser runs as the user, not with this program's rights.
+    if (!StartThroughShell(item.szUrl, nullptr)) ShellExecuteW(nullptr, L"open", item.szUrl, nullptr, nullptr, SW_SHOW);
 }
 
 void DestroyCreditLink() {

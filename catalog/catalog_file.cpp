@@ -1,7 +1,9 @@
 #include "catalog/catalog_file.h"
 
+#include <algorithm>
 #include <cstdint>
 
+#include "common/pe_image_logic.h"
 #include "common/program_path_logic.h"
 #include "common/texts.h"
 
@@ -23,10 +25,18 @@ void ReadString(void* context, const wchar_t* section, const wchar_t* key, const
     GetPrivateProfileStringW(section, key, fallback, out, static_cast<DWORD>(size), file->path);
 }
 
+// Read only from a file that lies inside the folder, links followed.
 int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t) {
     auto* file = static_cast<CatalogFile*>(context);
-    wchar_t path[kPathSize];
-    return file->located && JoinProgramPath(file->folder, srcFile, path, kPathSize) && GetFileVersionText(path, out);
+    if (!file->located) return 0;
+    if (!file->folderFinalRead) file->folderFinalRead = GetFolderFinalPath(file->folder, file->folderFinal) ? 1 : -1;
+    if (file->folderFinalRead < 0) return 0;
+    DWORD code;
+    HANDLE plugIn = OpenFileInside(file->folder, file->folderFinal, srcFile, &code);
+    if (plugIn == INVALID_HANDLE_VALUE) return 0;
+    const int found = GetFileVersionText(plugIn, out);
+    CloseHandle(plugIn);
+    return found;
 }
 
 // The index section's key names, in a buffer grown until the list fits; a
@@ -60,6 +70,7 @@ void LocateCatalogFile(const wchar_t* folder, CatalogFile* file) {
     file->located = folder && WideCopy(file->folder, kPathSize, folder) &&
                     JoinProgramPath(folder, kCatalogFileName, file->path, kPathSize);
     file->indexKeys = nullptr;
+    file->folderFinalRead = 0;
 }
 
 void ReleaseCatalogFile(CatalogFile* file) {
@@ -71,30 +82,59 @@ CatalogSource CatalogFileSource(CatalogFile* file) {
     return CatalogSource{file, ReadCount, ReadString, ReadVersion, Allocate, SIZE_MAX, ListIndexKeys};
 }
 
-int GetFileVersionText(const wchar_t* path, wchar_t* text) {
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeW(path, &handle);
-    if (size == 0) return 0;
-    void* block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
-    if (!block) return 0;
-    int found = 0;
-    void* translation = nullptr;
-    UINT translationBytes = 0;
-    if (GetFileVersionInfoW(path, handle, size, block) &&
-        VerQueryValueW(block, kTranslationBlock, &translation, &translationBytes) && translation &&
-        translationBytes >= 4) {
-        const WORD* pair = static_cast<const WORD*>(translation);
-        wchar_t name[64];
-        VersionSubBlockName(pair[0], pair[1], name, 64);
-        void* value = nullptr;
-        UINT valueChars = 0;
-        if (VerQueryValueW(block, name, &value, &valueChars) && value) {
-            // The length counts characters; the string need not be terminated
-            // inside the block, so copy no more than it says.
-            WideCopyCount(text, kVersionTextSize, static_cast<const wchar_t*>(value), valueChars);
-            found = 1;
-        }
+namespace {
+
+// No version resource is near this size; a larger one is not read.
+constexpr uint32_t kMaxVersionResource = 64 * 1024;
+
+bool ReadFileAt(HANDLE file, uint64_t offset, void* out, size_t size) {
+    if (size > MAXDWORD) return false;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    return ReadFile(file, out, static_cast<DWORD>(size), &read, &at) && read == size;
+}
+
+// The headers and the resource tree are read a few bytes at a time: each
+// 4 KiB page is read from the file once (a file read costs a system call).
+struct PagedImage {
+    static constexpr uint64_t kPage = 4096;
+    HANDLE file;
+    uint64_t fileSize;
+    uint64_t pageOffset = UINT64_MAX;
+    uint8_t page[kPage];
+};
+
+bool ReadPaged(void* context, uint64_t offset, void* out, size_t size) {
+    auto* image = static_cast<PagedImage*>(context);
+    if (offset > image->fileSize || size > image->fileSize - offset) return false;
+    const uint64_t start = offset & ~(PagedImage::kPage - 1);
+    if (offset + size > start + PagedImage::kPage) return ReadFileAt(image->file, offset, out, size);
+    if (image->pageOffset != start) {
+        const size_t length = static_cast<size_t>(std::min<uint64_t>(PagedImage::kPage, image->fileSize - start));
+        if (!ReadFileAt(image->file, start, image->page, length)) return false;
+        image->pageOffset = start;
     }
+    CopyMemory(out, image->page + (offset - start), size);
+    return true;
+}
+
+}  // namespace
+
+int GetFileVersionText(HANDLE file, wchar_t* text) {
+    PagedImage image;
+    image.file = file;
+    LARGE_INTEGER fileSize;
+    if (!GetFileSizeEx(file, &fileSize)) return 0;
+    image.fileSize = static_cast<uint64_t>(fileSize.QuadPart);
+    const ImageReader reader{&image, ReadPaged};
+    uint64_t offset;
+    uint32_t size;
+    if (!FindVersionResource(reader, &offset, &size) || size > kMaxVersionResource) return 0;
+    auto* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (!block) return 0;
+    const int found = ReadFileAt(file, offset, block, size) && VersionTextFromResource(block, size, text, kVersionTextSize);
     HeapFree(GetProcessHeap(), 0, block);
     return found;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "catalog/catalog_logic.h"
+#include "common/checked_file.h"
 #include "common/wide_text.h"
 
 constexpr size_t kVersionTextSize = 128;
@@ -14,6 +15,8 @@ struct CatalogFile {
     wchar_t path[kPathSize];    // the catalog
     bool located;
     wchar_t* indexKeys;  // the index section's key names, once listed
+    int folderFinalRead;  // 0 not yet, 1 read into folderFinal, -1 unreadable
+    wchar_t folderFinal[kFinalPathSize];
 };
 
 // The catalog in `folder`. A folder that is null, or too long for the
@@ -24,5 +27,9 @@ void LocateCatalogFile(const wchar_t* folder, CatalogFile* file);
 CatalogSource CatalogFileSource(CatalogFile* file);
 // Frees what reading the catalog kept.
 void ReleaseCatalogFile(CatalogFile* file);
-// 1 when `text` (128 characters) holds the file's "FileVersion" string.
-int GetFileVersionText(const wchar_t* path, wchar_t* text);
+// 1 when `text` (128 characters) holds the "FileVersion" string of the image
+// open as `file`, read through that handle only.
+int GetFileVersionText(HANDLE file, wchar_t* text);
+// A path would convert to HANDLE silently: a file is read only through the
+// handle that was checked.
+int GetFileVersionText(const wchar_t* path, wchar_t* text) = delete;

@@ -1,5 +1,6 @@
 #include "catalog/catalog_logic.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "common/program_path_logic.h"
@@ -87,15 +88,34 @@ static bool MarkListedEntries(const wchar_t* keys, PlugInCatalog* catalog) {
     return true;
 }
 
+// The number of the last index key the list names, up to `count`; -1 when a
+// name cannot be judged (see MarkListedEntries).
+static long LastListedIndexKey(const wchar_t* keys, long count) {
+    long last = 0;
+    for (const wchar_t* name = keys; *name; name += WideLength(name) + 1) {
+        for (const wchar_t* c = name; *c; ++c)
+            if (*c > 0x7f) return -1;
+        if (long number = IndexKeyNumber(name, count); number > last) last = number;
+    }
+    return last;
+}
+
 CatalogLoad ReadPlugInCatalog(const CatalogSource& source, PlugInCatalog** catalog) {
     long count = source.readCount(source.context);
     if (count <= 0) return CatalogLoad::Empty;
+    // The list is read before anything is allocated: a large Count is cut to it.
+    const wchar_t* keys = source.listIndexKeys ? source.listIndexKeys(source.context) : nullptr;
+    if (count > kMaxDefaultedCount) {
+        const long last = keys ? LastListedIndexKey(keys, count) : -1;
+        if (last == 0) return CatalogLoad::Empty;
+        if (last < 0 || last > kMaxDefaultedCount) return CatalogLoad::OutOfMemory;
+        count = last;
+    }
     uint64_t bytes = CatalogBlockSize(count, source.sizeLimit);
     void* block = bytes ? source.allocate(source.context, bytes) : nullptr;
     if (!block) return CatalogLoad::OutOfMemory;
     auto* loaded = static_cast<PlugInCatalog*>(block);
     loaded->Count = static_cast<int32_t>(count);
-    const wchar_t* keys = source.listIndexKeys ? source.listIndexKeys(source.context) : nullptr;
     const bool listed = keys && MarkListedEntries(keys, loaded);
     // Entries without a section all equal the default entry: its version is
     // read once, when the first of them needs it.
@@ -121,4 +141,85 @@ CatalogLoad ReadPlugInCatalog(const CatalogSource& source, PlugInCatalog** catal
 void VersionSubBlockName(unsigned language, unsigned codePage, wchar_t* out, size_t size) {
     const TextArg args[] = {static_cast<long>(language & 0xffff), static_cast<long>(codePage & 0xffff)};
     FormatText(out, size, kFileVersionBlockPattern, args);
+}
+
+namespace {
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+// One node of a version resource: its key, value and children, each within
+// the node, and the node within its parent.
+struct VersionNode {
+    size_t key, keyEnd;      // offsets of the key's first unit and its terminator
+    size_t value, valueEnd;  // the value's bytes
+    size_t children, end;
+};
+
+size_t Align4(size_t offset) { return (offset + 3) & ~size_t{3}; }
+
+bool ReadVersionNode(const uint8_t* block, size_t at, size_t parentEnd, VersionNode* node) {
+    if (at > parentEnd || parentEnd - at < 6) return false;
+    const size_t length = Le16(block + at), valueLength = Le16(block + at + 2), type = Le16(block + at + 4);
+    if (length < 6 || length > parentEnd - at) return false;
+    node->end = at + length;
+    node->key = at + 6;
+    size_t p = node->key;
+    while (p + 2 <= node->end && Le16(block + p)) p += 2;
+    if (p + 2 > node->end) return false;
+    node->keyEnd = p;
+    node->value = std::min(Align4(p + 2), node->end);
+    const size_t valueBytes = type == 1 ? valueLength * size_t{2} : valueLength;  // text: in characters
+    node->valueEnd = node->value + std::min(valueBytes, node->end - node->value);
+    node->children = std::min(Align4(node->valueEnd), node->end);
+    return true;
+}
+
+// Whether the node's key is `name`, ASCII letters folded.
+bool KeyIs(const uint8_t* block, const VersionNode& node, const wchar_t* name, size_t length) {
+    if ((node.keyEnd - node.key) / 2 != length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned a = Le16(block + node.key + 2 * i), b = static_cast<unsigned>(name[i]);
+        if (a >= 'A' && a <= 'Z') a += 'a' - 'A';
+        if (b >= 'A' && b <= 'Z') b += 'a' - 'A';
+        if (a != b) return false;
+    }
+    return true;
+}
+
+// The node a path such as \VarFileInfo\Translation names.
+bool FindVersionNode(const uint8_t* block, size_t size, const wchar_t* path, VersionNode* node) {
+    if (!ReadVersionNode(block, 0, size, node)) return false;
+    while (*path) {
+        while (*path == L'\\') ++path;
+        size_t length = 0;
+        while (path[length] && path[length] != L'\\') ++length;
+        if (!length) break;
+        VersionNode child;
+        bool found = false;
+        for (size_t at = node->children; !found && ReadVersionNode(block, at, node->end, &child);
+             at = Align4(child.end))
+            found = KeyIs(block, child, path, length);
+        if (!found) return false;
+        *node = child;
+        path += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool VersionTextFromResource(const uint8_t* block, size_t size, wchar_t* out, size_t outSize) {
+    VersionNode node;
+    if (!FindVersionNode(block, size, kTranslationBlock, &node) || node.valueEnd - node.value < 4) return false;
+    wchar_t name[64];
+    VersionSubBlockName(Le16(block + node.value), Le16(block + node.value + 2), name, 64);
+    if (!FindVersionNode(block, size, name, &node) || !outSize) return false;
+    size_t n = 0;
+    for (size_t at = node.value; at + 2 <= node.valueEnd && n + 1 < outSize; at += 2) {
+        const uint16_t unit = Le16(block + at);
+        if (!unit) break;
+        out[n++] = static_cast<wchar_t>(unit);
+    }
+    out[n] = 0;
+    return true;
 }

@@ -48,8 +48,22 @@ struct CatalogSource {
 
 enum class CatalogLoad { Loaded, Empty, OutOfMemory };
 
+// A Count up to this is taken as it stands, with an entry of defaults for
+// each index key not written. A larger one is taken only as far as the last
+// index key written (none: an empty catalog); when that is beyond this too,
+// or the keys cannot be listed and judged, the catalog is too large (out of
+// memory). A few bytes of catalog cannot ask for gigabytes.
+constexpr long kMaxDefaultedCount = 100000;
+
 // Reads the whole catalog into one block; `*catalog` is set only on Loaded.
 CatalogLoad ReadPlugInCatalog(const CatalogSource& source, PlugInCatalog** catalog);
 
 // The version sub-block name for a translation, e.g. \StringFileInfo\080404b0\FileVersion.
 void VersionSubBlockName(unsigned language, unsigned codePage, wchar_t* out, size_t size);
+
+// The "FileVersion" string of a version resource as an image stores it
+// (VS_VERSIONINFO), found through its first translation as VerQueryValueW
+// finds a sub-block (names without regard to ASCII case), cut to fit `size`.
+// Every length in the block is checked against the block. False when the
+// block has no translation or no such string.
+bool VersionTextFromResource(const uint8_t* block, size_t size, wchar_t* out, size_t outSize);

@@ -230,7 +230,12 @@ bool CheckCatalogFile(CheckReport& report, CatalogText* text, bool* scanned) {
 int PrintVersion(Output& out) {
     wchar_t path[kPathSize], version[kVersionTextSize];
     DWORD length = GetModuleFileNameW(nullptr, path, kPathSize);
-    if (length == 0 || length >= kPathSize || !GetFileVersionText(path, version)) {
+    HANDLE self = length == 0 || length >= kPathSize
+                      ? INVALID_HANDLE_VALUE
+                      : CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool read = self != INVALID_HANDLE_VALUE && GetFileVersionText(self, version);
+    if (self != INVALID_HANDLE_VALUE) CloseHandle(self);
+    if (!read) {
         WriteLine(out, L"CorvaneCheck: ", L"no version resource");
         return 1;
     }

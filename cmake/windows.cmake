@@ -18,18 +18,18 @@ set(small_link -static -s -Wl,--gc-sections)
 target_compile_options(corvane_logic PRIVATE ${small_code})
 
 set(win32_definitions UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
-# comctl32, shell32, shlwapi, ole32 and version are not imported but loaded at
+# comctl32, shell32, shlwapi, ole32 and oleaut32 are not imported but loaded at
 # run time (common/system_libraries.cpp): their functions are declared without
 # dllimport, and a call past that module fails to link or shows in the
 # image check (scripts/check-pe.sh).
-set(system_definitions _COMCTL32_ _SHELL32_ _SHLWAPI_ _OLE32_)
+set(system_definitions _COMCTL32_ _SHELL32_ _SHLWAPI_ _OLE32_ _OLEAUT32_)
 add_library(corvane_system STATIC common/system_libraries.cpp)
 target_compile_definitions(corvane_system PRIVATE ${win32_definitions} ${system_definitions})
 target_compile_options(corvane_system PRIVATE ${small_code} -Wall -Wextra)
 target_link_libraries(corvane_system PUBLIC corvane_logic)
 # How a catalog and its plug-in files are read, shared by the installer and
 # the checker.
-add_library(corvane_catalog_file STATIC catalog/catalog_file.cpp common/program_path.cpp)
+add_library(corvane_catalog_file STATIC catalog/catalog_file.cpp common/program_path.cpp common/checked_file.cpp)
 target_compile_definitions(corvane_catalog_file PRIVATE ${win32_definitions})
 target_compile_options(corvane_catalog_file PRIVATE ${small_code} -Wall -Wextra)
 target_link_libraries(corvane_catalog_file PUBLIC corvane_system corvane_logic)
@@ -39,6 +39,7 @@ add_executable(CorvaneSetup WIN32
     app/main.cpp
     app/decorations.cpp
     app/folder_picker.cpp
+    common/user_start.cpp
     catalog/catalog.cpp
     install/install.cpp
     photoshop/folders.cpp
@@ -46,7 +47,7 @@ add_executable(CorvaneSetup WIN32
 target_compile_definitions(CorvaneSetup PRIVATE ${win32_definitions} ${system_definitions})
 target_compile_options(CorvaneSetup PRIVATE ${small_code} -Wall -Wextra)
 target_link_options(CorvaneSetup PRIVATE -municode ${small_link})
-target_link_libraries(CorvaneSetup PRIVATE corvane_catalog_file corvane_logic advapi32)
+target_link_libraries(CorvaneSetup PRIVATE corvane_catalog_file corvane_logic advapi32 uuid)
 set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/res/app.ico;${CMAKE_BINARY_DIR}/setup.manifest;${CMAKE_SOURCE_DIR}/common/credit.h;${CMAKE_SOURCE_DIR}/res/version.rc;${CMAKE_BINARY_DIR}/version.h")
 

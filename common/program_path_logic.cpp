@@ -15,6 +15,15 @@ bool ProgramDirFromModuleName(const wchar_t* moduleName, wchar_t* dir, size_t si
     return found && WideCopyCount(dir, size, moduleName, cut);
 }
 
+bool IsInsideFolder(const wchar_t* folderFinal, const wchar_t* fileFinal) {
+    const size_t length = WideLength(folderFinal);
+    if (!length || WideLength(fileFinal) <= length + 1) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (fileFinal[i] != folderFinal[i]) return false;
+    // A root such as "\\?\C:\" ends in its own backslash.
+    return folderFinal[length - 1] == L'\\' || fileFinal[length] == L'\\';
+}
+
 bool JoinProgramPath(const wchar_t* dir, const wchar_t* name, wchar_t* out, size_t size) {
     const TextArg args[] = {dir, name};
     return FormatText(out, size, L"%s\\%s", args);
@@ -67,7 +76,8 @@ bool IsSafeRelativeFileName(const wchar_t* name) {
             continue;
         }
         if (!IsSafePart(part, static_cast<size_t>(p - part))) return false;
-        if (!*p) return true;
+        // A name ending in "." names a folder (".", "sub\."), not a file.
+        if (!*p) return !(p - part == 1 && *part == L'.');
         part = p + 1;
     }
 }

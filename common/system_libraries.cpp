@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include <oleauto.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <shobjidl.h>
@@ -20,9 +21,9 @@
 
 namespace {
 
-enum Library { kComctl32, kShell32, kShlwapi, kOle32, kVersion, kLibraryCount };
+enum Library { kComctl32, kShell32, kShlwapi, kOle32, kOleaut32, kLibraryCount };
 const wchar_t* const kLibraryNames[kLibraryCount] = {L"comctl32.dll", L"shell32.dll", L"shlwapi.dll", L"ole32.dll",
-                                                     L"version.dll"};
+                                                     L"oleaut32.dll"};
 
 struct Functions {
     decltype(&InitCommonControlsEx) initCommonControlsEx;
@@ -33,9 +34,8 @@ struct Functions {
     decltype(&CoCreateInstance) coCreateInstance;
     decltype(&CoTaskMemFree) coTaskMemFree;
     decltype(&SHCreateItemFromParsingName) createItem;
-    decltype(&GetFileVersionInfoSizeW) versionInfoSize;
-    decltype(&GetFileVersionInfoW) versionInfo;
-    decltype(&VerQueryValueW) queryValue;
+    decltype(&SysAllocString) sysAllocString;
+    decltype(&SysFreeString) sysFreeString;
 } g_functions;
 
 template <typename Function>
@@ -93,8 +93,11 @@ void LoadSystemLibraries() {
     loaded = true;
     g_restricted = RestrictDllSearch();
     HMODULE modules[kLibraryCount] = {};
+    // shell32 is large and only opens the credit link and the folder picker,
+    // and oleaut32 only starts programs through the shell: they wait until
+    // they are needed.
     for (int i = 0; i < kLibraryCount; ++i)
-        if (i != kShell32) modules[i] = LoadFromSystemFolder(static_cast<Library>(i), g_restricted);
+        if (i != kShell32 && i != kOleaut32) modules[i] = LoadFromSystemFolder(static_cast<Library>(i), g_restricted);
     Functions& f = g_functions;
     Find(modules[kComctl32], "InitCommonControlsEx", &f.initCommonControlsEx);
     Find(modules[kShlwapi], "SHAutoComplete", &f.autoComplete);
@@ -102,9 +105,6 @@ void LoadSystemLibraries() {
     Find(modules[kOle32], "CoUninitialize", &f.coUninitialize);
     Find(modules[kOle32], "CoCreateInstance", &f.coCreateInstance);
     Find(modules[kOle32], "CoTaskMemFree", &f.coTaskMemFree);
-    Find(modules[kVersion], "GetFileVersionInfoSizeW", &f.versionInfoSize);
-    Find(modules[kVersion], "GetFileVersionInfoW", &f.versionInfo);
-    Find(modules[kVersion], "VerQueryValueW", &f.queryValue);
 }
 
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
@@ -122,6 +122,35 @@ HINSTANCE WINAPI ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR 
     return g_functions.shellExecute(window, verb, file, parameters, directory, show);
 }
 
+HRESULT WINAPI CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID interfaceId, LPVOID* object) {
+    *object = nullptr;
+    return g_functions.coCreateInstance ? g_functions.coCreateInstance(classId, outer, context, interfaceId, object)
+                                        : E_FAIL;
+}
+
+namespace {
+
+void LoadOleAutomation() {
+    static bool tried = false;
+    if (tried) return;
+    tried = true;
+    HMODULE module = LoadFromSystemFolder(kOleaut32, g_restricted);
+    Find(module, "SysAllocString", &g_functions.sysAllocString);
+    Find(module, "SysFreeString", &g_functions.sysFreeString);
+}
+
+}  // namespace
+
+BSTR WINAPI SysAllocString(const OLECHAR* text) {
+    LoadOleAutomation();
+    return g_functions.sysAllocString ? g_functions.sysAllocString(text) : nullptr;
+}
+
+void WINAPI SysFreeString(BSTR text) {
+    LoadOleAutomation();
+    if (g_functions.sysFreeString) g_functions.sysFreeString(text);
+}
+
 HRESULT WINAPI SHAutoComplete(HWND edit, DWORD flags) {
     return g_functions.autoComplete ? g_functions.autoComplete(edit, flags) : E_FAIL;
 }
@@ -132,12 +161,6 @@ HRESULT WINAPI CoInitialize(LPVOID reserved) {
 
 void WINAPI CoUninitialize() {
     if (g_functions.coUninitialize) g_functions.coUninitialize();
-}
-
-HRESULT WINAPI CoCreateInstance(REFCLSID id, LPUNKNOWN outer, DWORD context, REFIID interfaceId, LPVOID* object) {
-    if (g_functions.coCreateInstance) return g_functions.coCreateInstance(id, outer, context, interfaceId, object);
-    *object = nullptr;
-    return E_FAIL;
 }
 
 void WINAPI CoTaskMemFree(LPVOID block) {
@@ -153,20 +176,4 @@ HRESULT WINAPI SHCreateItemFromParsingName(PCWSTR path, IBindCtx* context, REFII
     if (g_functions.createItem) return g_functions.createItem(path, context, interfaceId, item);
     *item = nullptr;
     return E_FAIL;
-}
-
-DWORD WINAPI GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle) {
-    if (g_functions.versionInfoSize) return g_functions.versionInfoSize(path, handle);
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return 0;
-}
-
-BOOL WINAPI GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size, LPVOID block) {
-    if (g_functions.versionInfo) return g_functions.versionInfo(path, handle, size, block);
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return FALSE;
-}
-
-BOOL WINAPI VerQueryValueW(LPCVOID block, LPCWSTR name, LPVOID* value, PUINT length) {
-    return g_functions.queryValue && g_functions.queryValue(block, name, value, length);
 }

@@ -54,6 +54,7 @@ inline constexpr wchar_t kLaunchQuestion[] = L"要现在启动 Photoshop 吗？"
 inline constexpr wchar_t kLaunchFailureText[] =
     L"启动 Photoshop 失败，您是否没有安装 Photoshop，或者插件目录的路径指定的不正确。";
 inline constexpr wchar_t kPhotoshopExe[] = L"Photoshop.exe";
+inline constexpr wchar_t kMachineClassesKey[] = L"Software\\Classes";
 inline constexpr wchar_t kPsdKey[] = L".psd";
 inline constexpr wchar_t kOpenCommandSuffix[] = L"\\shell\\open\\command";
 inline constexpr wchar_t kDocumentPlaceholder[] = L" \"%1\"";

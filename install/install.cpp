@@ -3,10 +3,12 @@
 #include <io.h>
 
 #include "catalog/catalog.h"
+#include "common/checked_file.h"
 #include "common/control_ids.h"
 #include "common/pe_image_logic.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"
+#include "common/user_start.h"
 #include "common/texts.h"
 #include "common/wide_text.h"
 #include "install/install_logic.h"
@@ -52,43 +54,129 @@ DWORD CheckReplaceable(const wchar_t* path) {
     return 0;
 }
 
-// Creates an empty file under a free temporary name beside `destination`.
-DWORD ReserveTemporaryFile(const wchar_t* destination, wchar_t* temporary) {
+// Creates a new file under a free temporary name beside `destination` and
+// opens it for writing and for renaming or deleting through the handle.
+HANDLE CreateTemporaryFile(const wchar_t* destination, wchar_t* temporary, DWORD* code) {
     const unsigned seed = GetTickCount() ^ (GetCurrentProcessId() << 8);
-    DWORD code = ERROR_FILE_EXISTS;
-    for (unsigned attempt = 0; attempt < 256 && (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS); ++attempt) {
-        if (!ComposeTemporaryPath(destination, seed + attempt, temporary, kPathSize)) return ERROR_FILENAME_EXCED_RANGE;
-        HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
-            return 0;
+    *code = ERROR_FILE_EXISTS;
+    for (unsigned attempt = 0; attempt < 256 && (*code == ERROR_FILE_EXISTS || *code == ERROR_ALREADY_EXISTS);
+         ++attempt) {
+        if (!ComposeTemporaryPath(destination, seed + attempt, temporary, kPathSize)) {
+            *code = ERROR_FILENAME_EXCED_RANGE;
+            break;
         }
-        code = GetLastError();
+        // New, never an existing file or a link someone put there.
+        HANDLE file = CreateFileW(temporary, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) return file;
+        *code = GetLastError();
     }
+    return INVALID_HANDLE_VALUE;
+}
+
+DWORD CopyData(HANDLE source, HANDLE target) {
+    const DWORD chunk = 1 << 20;
+    void* buffer = HeapAlloc(GetProcessHeap(), 0, chunk);
+    if (!buffer) return ERROR_NOT_ENOUGH_MEMORY;
+    DWORD code = 0;
+    LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) code = GetLastError();
+    for (DWORD read = 0; !code;) {
+        if (!ReadFile(source, buffer, chunk, &read, nullptr)) code = GetLastError();
+        if (code || !read) break;
+        // A short write is followed by one that says why (a full disk: 112).
+        for (DWORD done = 0, written = 0; !code && done < read; done += written)
+            if (!WriteFile(target, static_cast<char*>(buffer) + done, read - done, &written, nullptr))
+                code = GetLastError();
+            else if (!written)
+                code = ERROR_WRITE_FAULT;
+    }
+    HeapFree(GetProcessHeap(), 0, buffer);
+    FILETIME written;
+    if (!code && GetFileTime(source, nullptr, nullptr, &written)) SetFileTime(target, nullptr, nullptr, &written);
+    if (!code && !FlushFileBuffers(target)) code = GetLastError();
     return code;
 }
 
-// Copies beside the destination first and then renames over it in one step,
-// so a copy that stops half-way (a full disk, a lost network folder, an
-// unreadable source) leaves the installed file as it was. 0, or the code of
-// the step that failed.
-DWORD CopyIntoPlace(const wchar_t* source, const wchar_t* destination) {
+// Whether `path` still reaches the file open as `file`, and not a link or
+// another file put in its place.
+bool NameReachesFile(const wchar_t* path, HANDLE file) {
+    HANDLE named = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    if (named == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION a, b;
+    const bool same = GetFileInformationByHandle(named, &a) && GetFileInformationByHandle(file, &b) &&
+                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+                      a.nFileIndexLow == b.nFileIndexLow;
+    CloseHandle(named);
+    return same;
+}
+
+DWORD RenameByHandle(HANDLE file, const wchar_t* destination) {
+    const size_t length = WideLength(destination);
+    const DWORD bytes = static_cast<DWORD>(sizeof(FILE_RENAME_INFO) + length * sizeof(wchar_t));
+    auto* rename = static_cast<FILE_RENAME_INFO*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+    if (!rename) return ERROR_NOT_ENOUGH_MEMORY;
+    rename->ReplaceIfExists = TRUE;
+    rename->FileNameLength = static_cast<DWORD>(length * sizeof(wchar_t));
+    CopyMemory(rename->FileName, destination, length * sizeof(wchar_t));
+    const DWORD code = SetFileInformationByHandle(file, FileRenameInfo, rename, bytes) ? 0 : GetLastError();
+    HeapFree(GetProcessHeap(), 0, rename);
+    return code;
+}
+
+// Frees `path` of whatever someone put there in place of the installer's own
+// file (a link): a new file of the installer's is renamed over the name, which
+// replaces the link itself and reaches nothing through it, and is deleted
+// through its handle.
+void ClearName(const wchar_t* path) {
+    wchar_t spare[kPathSize];
+    DWORD code;
+    HANDLE file = CreateTemporaryFile(path, spare, &code);
+    if (file == INVALID_HANDLE_VALUE) return;
+    RenameByHandle(file, path);
+    FILE_DISPOSITION_INFO remove = {TRUE};
+    SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof(remove));
+    CloseHandle(file);
+}
+
+// Copies from `source`, the handle that was checked, into a new file beside
+// the destination, and renames that file over the destination through its
+// handle: a copy that stops half-way (a full disk, a lost network folder)
+// leaves the installed file as it was, and nothing is reached by a name that
+// someone could point elsewhere in between. 0, or the code of the step that
+// failed.
+DWORD CopyIntoPlace(HANDLE source, const wchar_t* destination) {
     if (DWORD code = CheckReplaceable(destination)) return code;
     wchar_t temporary[kPathSize];
-    if (DWORD code = ReserveTemporaryFile(destination, temporary)) return code;
-    DWORD code = 0;
-    if (!CopyFileW(source, temporary, FALSE)) {
-        code = GetLastError();
-    } else if (!MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        code = GetLastError();
+    DWORD code;
+    HANDLE file = CreateTemporaryFile(destination, temporary, &code);
+    if (file == INVALID_HANDLE_VALUE) return code;
+    code = CopyData(source, file);
+    // Where the system renames by name (Wine does), a link put in the
+    // temporary file's place would be moved over the destination instead.
+    bool swapped = !code && !NameReachesFile(temporary, file);
+    if (swapped) code = ERROR_FILE_INVALID;
+    if (!code && (code = RenameByHandle(file, destination)) != 0) {
         // Opened by another program since the check: say so, as the check would.
         if (code == ERROR_ACCESS_DENIED && CheckReplaceable(destination) == ERROR_SHARING_VIOLATION)
             code = ERROR_SHARING_VIOLATION;
+    } else if (!code) {
+        if (NameReachesFile(destination, file)) {
+            CloseHandle(file);
+            return 0;
+        }
+        // Renamed, but the destination reaches another file (a link moved
+        // there by a rename by name): nothing more is done through the
+        // handle, whose name is now that file's.
+        CloseHandle(file);
+        ClearName(destination);
+        return ERROR_FILE_INVALID;
     }
-    if (code) {
-        SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);  // a read-only source makes a read-only copy
-        DeleteFileW(temporary);
-    }
+    FILE_DISPOSITION_INFO remove = {TRUE};
+    SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof(remove));
+    CloseHandle(file);
+    if (swapped) ClearName(temporary);
     return code;
 }
 
@@ -150,32 +238,51 @@ int InstallPlugIn(wchar_t* resultText, HWND dialog, const wchar_t* srcFile, cons
         FormatFailure(resultText, ERROR_INVALID_NAME);
         return 0;
     }
-    wchar_t folder[kPathSize], subFolder[kPathSize], destination[kPathSize], source[kPathSize];
+    wchar_t folder[kPathSize], subFolder[kPathSize], destination[kPathSize];
     const bool read = ReadBoxText(dialog, IDC_PLUGIN_DIR, folder) && ReadBoxText(dialog, IDC_SUB_DIR, subFolder);
     if (read && IsBlankFolderText(folder)) {
         FormatFailure(resultText, ERROR_PATH_NOT_FOUND);
         return 0;
     }
     // A path cut to fit would name another file: refuse it instead.
-    if (!read || !ComposeInstallDestination(folder, subFolder, srcFile, destination, kPathSize) ||
-        !GetProgramPath(srcFile, source)) {
+    if (!read || !ComposeInstallDestination(folder, subFolder, srcFile, destination, kPathSize)) {
         FormatFailure(resultText, ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
+    // Opened once, here, and read only through this handle from now on.
+    wchar_t programDir[kPathSize], programFinal[kFinalPathSize];
+    DWORD code = ERROR_INVALID_NAME;
+    HANDLE sourceFile = GetProgramDir(programDir) && GetFolderFinalPath(programDir, programFinal)
+                            ? OpenFileInside(programDir, programFinal, srcFile, &code)
+                            : INVALID_HANDLE_VALUE;
+    if (sourceFile == INVALID_HANDLE_VALUE) {
+        FormatFailure(resultText, code);
+        return 0;
+    }
     // Asked first: No writes nothing.
-    HANDLE plugIn = CreateFileW(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    const bool goOn = ConfirmMachineFit(dialog, plugIn, folder, srcFile);
-    if (plugIn != INVALID_HANDLE_VALUE) CloseHandle(plugIn);
-    if (!goOn) return 0;
+    if (!ConfirmMachineFit(dialog, sourceFile, folder, srcFile)) {
+        CloseHandle(sourceFile);
+        return 0;
+    }
     if (_waccess(destination, 0) == 0) {
         wchar_t installedVersion[kVersionTextSize];
-        if (!GetFileVersionText(destination, installedVersion)) WideCopy(installedVersion, kVersionTextSize, kNoVersionText);
+        HANDLE installed = CreateFileW(destination, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+        if (installed == INVALID_HANDLE_VALUE || !GetFileVersionText(installed, installedVersion))
+            WideCopy(installedVersion, kVersionTextSize, kNoVersionText);
+        if (installed != INVALID_HANDLE_VALUE) CloseHandle(installed);  // before the rename, which it would stop
         wchar_t question[kMessageSize];
         const TextArg args[] = {srcFile, installedVersion, newVersion};
         FormatText(question, kMessageSize, kOverwriteQuestionPattern, args);
-        if (MessageBoxW(dialog, question, kSetupCaption, MB_YESNO | MB_ICONQUESTION) == IDNO) return 0;
+        // Only Yes overwrites: Esc and the close box answer something else.
+        if (MessageBoxW(dialog, question, kSetupCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            CloseHandle(sourceFile);
+            return 0;
+        }
     }
-    if (DWORD code = CopyIntoPlace(source, destination)) {
+    code = CopyIntoPlace(sourceFile, destination);
+    CloseHandle(sourceFile);
+    if (code) {
         FormatFailure(resultText, code);
         return 0;
     }
@@ -195,33 +302,60 @@ void RunInstallCommand(HWND dialog) {
 }
 
 int FindPhotoshopByAssociation(wchar_t* path) {
+    // The machine's classes only: the merged view an elevated program gets
+    // from HKEY_CLASSES_ROOT takes the user's own classes first, which any
+    // program the user runs may write.
+    HKEY classes;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineClassesKey, 0, KEY_READ, &classes) != ERROR_SUCCESS) return 0;
     wchar_t buffer[kAssociationSize];
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kPsdKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
-    bool read = ReadDefaultValue(key, buffer, kAssociationSize);
-    RegCloseKey(key);
+    bool read = RegOpenKeyExW(classes, kPsdKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (read) {
+        read = ReadDefaultValue(key, buffer, kAssociationSize);
+        RegCloseKey(key);
+    }
     wchar_t commandKey[kAssociationSize];
-    if (!read || !ComposeOpenCommandKey(buffer, commandKey, kAssociationSize)) return 0;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, commandKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    read = read && ComposeOpenCommandKey(buffer, commandKey, kAssociationSize) &&
+           RegOpenKeyExW(classes, commandKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    RegCloseKey(classes);
+    if (!read) return 0;
     read = ReadDefaultValue(key, buffer, kAssociationSize);
     RegCloseKey(key);
     return read && ParseOpenCommand(buffer, path, kPathSize);
 }
 
+namespace {
+
+// An absolute path to a file that is there: nothing the current drive or
+// folder could redirect.
+bool IsStartableProgram(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    return IsAbsolutePath(path) && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+// A blank or relative folder text names no editor: the association does.
 int FindPhotoshopProgram(const wchar_t* folder, wchar_t* path) {
-    return (DerivePhotoshopPath(folder, path, kPathSize) && _waccess(path, 0) == 0) || FindPhotoshopByAssociation(path);
+    return (DerivePhotoshopPath(folder, path, kPathSize) && IsStartableProgram(path)) ||
+           (FindPhotoshopByAssociation(path) && IsStartableProgram(path));
 }
 
 int LaunchPhotoshop(HWND dialog) {
-    wchar_t folder[kPathSize], path[kPathSize];
+    wchar_t folder[kPathSize], path[kPathSize], programFolder[kPathSize];
     GetDlgItemTextW(dialog, IDC_PLUGIN_DIR, folder, kPathSize);
     if (!FindPhotoshopProgram(folder, path)) return 0;
+    // In its own folder, so that it finds its own files there, not this
+    // program's (a download folder).
+    if (!FolderOfPath(path, programFolder, kPathSize)) return 0;
+    if (StartThroughShell(path, programFolder)) return 1;
+    // No shell to ask: started here, as before.
     // CreateProcessW may write into the command line, so it gets a writable one.
     wchar_t commandLine[1] = {0};
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(path, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+    if (!CreateProcessW(path, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, programFolder,
                         &startup, &process))
         return 0;
     CloseHandle(process.hThread);

@@ -39,7 +39,7 @@ bool ComposeInstallDestination(const wchar_t* folder, const wchar_t* subFolder, 
 bool ComposeTemporaryPath(const wchar_t* destination, unsigned unique, wchar_t* out, size_t size) {
     size_t folderLength = 0;
     for (size_t i = 0; destination[i]; ++i)
-        if (destination[i] == L'\\') folderLength = i + 1;
+        if (destination[i] == L'\\' || destination[i] == L'/') folderLength = i + 1;
     const size_t room = folderLength < size ? size - 1 - folderLength : 0;  // for the name
     if (room < 2 || !WideCopyCount(out, size, destination, folderLength)) return false;
     const bool full = room >= 11;
@@ -68,6 +68,43 @@ bool DerivePhotoshopPath(const wchar_t* folderText, wchar_t* out, size_t size) {
         return WideCopyCount(out, size, folderText, length) && WideAppend(out, size, L"\\") &&
                WideAppend(out, size, kPhotoshopExe);
     return WideCopyCount(out, size, folderText, kept) && WideAppend(out, size, kPhotoshopExe);
+}
+
+namespace {
+
+bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// The length of a run of characters up to the next separator.
+size_t PartLength(const wchar_t* part) {
+    size_t length = 0;
+    while (part[length] && !IsSlash(part[length])) ++length;
+    return length;
+}
+
+}  // namespace
+
+bool IsAbsolutePath(const wchar_t* path) {
+    const wchar_t drive = static_cast<wchar_t>(path[0] | 0x20);
+    if (drive >= L'a' && drive <= L'z' && path[1] == L':') return IsSlash(path[2]) && path[3];
+    if (!IsSlash(path[0]) || !IsSlash(path[1])) return false;
+    const wchar_t* server = path + 2;
+    const size_t serverLength = PartLength(server);
+    // Not "\\?\" or "\\.\": the device namespaces.
+    if (!serverLength || (serverLength == 1 && (*server == L'?' || *server == L'.')) || !server[serverLength])
+        return false;
+    const wchar_t* share = server + serverLength + 1;
+    const size_t shareLength = PartLength(share);
+    return shareLength && share[shareLength] && share[shareLength + 1];
+}
+
+bool FolderOfPath(const wchar_t* path, wchar_t* out, size_t size) {
+    size_t cut = 0;
+    bool found = false;
+    for (size_t i = 0; path[i]; ++i)
+        if (IsSlash(path[i])) cut = i, found = true;
+    if (!found) return false;
+    const size_t kept = cut == 0 || path[cut - 1] == L':' ? cut + 1 : cut;
+    return WideCopyCount(out, size, path, kept);
 }
 
 bool ComposeOpenCommandKey(const wchar_t* className, wchar_t* out, size_t size) {

@@ -150,7 +150,9 @@ trap 'exit 1' INT TERM
 
 # What is checked is what ships: the stored catalog beside the folder's files.
 mkdir "$stage/$name"
-find "$folder" -mindepth 1 -maxdepth 1 ! -iname Corvane.ini -exec ln -s {} "$stage/$name/" \;
+# Copies, not links: the checker, like the installer, reads no file whose
+# final path leaves the folder.
+find "$folder" -mindepth 1 -maxdepth 1 ! -iname Corvane.ini -exec cp -R {} "$stage/$name/" \;
 catalog=$(find "$folder" -mindepth 1 -maxdepth 1 -iname Corvane.ini | head -n 1)
 if [ -n "$catalog" ]; then
     sh scripts/make-catalog.sh ${codepage:+--codepage "$codepage"} "$catalog" "$stage/$name/Corvane.ini" ||

@@ -4,7 +4,8 @@
 # next to wine64 in the same prefix.
 set -eu
 packages="cmake g++ googletest libgtest-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-wine wine64 wine32:i386 xvfb fonts-wqy-microhei imagemagick zip unzip clang libclang-rt-14-dev osslsigncode openssl"
+wine wine64 wine32:i386 xvfb fonts-wqy-microhei imagemagick zip unzip clang libclang-rt-14-dev osslsigncode openssl
+python3"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 newarch=""

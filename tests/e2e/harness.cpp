@@ -159,6 +159,42 @@ std::wstring ToWindowsPath(const std::wstring& path) {
 
 std::wstring Input(const wchar_t* name) { return ToWindowsPath(g_inputs) + L"\\" + name; }
 
+std::string UnixPath(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name) throw TestFailure("no Unix path for " + Utf8(path));
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+void StartShell(const std::string& command, const std::wstring& done) {
+    DeleteFileW(done.c_str());
+    const std::string line = "/bin/sh -c \"(" + command + "); echo $? > '" + UnixPath(done) + "'\"";
+    std::wstring wide(line.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, &wide[0], static_cast<int>(wide.size())) - 1);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(L"Z:\\bin\\sh", &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        throw TestFailure("cannot start /bin/sh");
+    if (process.hThread) CloseHandle(process.hThread);
+    if (process.hProcess) CloseHandle(process.hProcess);
+}
+
+bool WaitForFile(const std::wstring& file, int timeoutMs) {
+    return WaitFor([&] { return !ReadBytes(file).empty(); }, timeoutMs);
+}
+
+int RunShell(const std::string& command) {
+    TempDir marker;
+    StartShell(command, marker / L"done");
+    if (!WaitForFile(marker / L"done")) return -1;
+    return atoi(ReadBytes(marker / L"done").c_str());
+}
+
 TempDir::TempDir() {
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);

@@ -55,6 +55,16 @@ void CopyInput(const wchar_t* name, const std::wstring& to);
 void LayOutProgram(const TempDir& dir, const std::wstring& catalog, const std::vector<std::wstring>& plugins = {});
 void RemoveTree(const std::wstring& path);
 
+// ---- the Unix side (Wine starts Unix programs too) -------------------------
+std::string UnixPath(const std::wstring& path);  // Wine's own mapping
+// Starts `command` under /bin/sh (no double quotes in it); `done` (a Windows
+// path) gets its exit code when it ends.
+void StartShell(const std::string& command, const std::wstring& done);
+// Runs it to its end; its exit code, or -1 after 20 s.
+int RunShell(const std::string& command);
+// Waits for `file` to be written; false after `timeoutMs`.
+bool WaitForFile(const std::wstring& file, int timeoutMs = 20000);
+
 // ---- registry ------------------------------------------------------------
 // The editor's version keys replace those of one view: the driver's own (0),
 // or KEY_WOW64_32KEY or KEY_WOW64_64KEY.

@@ -129,7 +129,7 @@ void Destinations() {
 }
 
 // An existing file is asked about, with the installed and the new version;
-// No leaves it and says nothing, Yes replaces it, equal versions included.
+// No or Esc leaves it and says nothing, Yes replaces it, equal versions included.
 void Overwrite() {
     TempDir dir;
     LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf"});
@@ -142,6 +142,10 @@ void Overwrite() {
 
     Install(run, plugIns, L"Filters");
     AnswerOverwrite(run, L"[NO VERSION]", L"2.1.0.7", IDNO);
+    CHECK(!run.BoxWithin(700));
+    CHECK(ReadBytes(target) == noise);
+    run.Click(IDC_INSTALL);
+    AnswerOverwrite(run, L"[NO VERSION]", L"2.1.0.7", IDCANCEL);  // Esc: no Yes either
     CHECK(!run.BoxWithin(700));
     CHECK(ReadBytes(target) == noise);
 
@@ -230,15 +234,19 @@ void Failures() {
     CHECK_INT(run.WaitExit(), 2);
 }
 
-// Catalog names that leave the program's folder: no version read, and Install
-// refuses them with 123 before asking or touching anything. A relative path
-// below the folder still installs below the chosen folder.
+// Catalog names that leave the program's folder, by their text or through a
+// link in it, or name the folder itself: no version read, and Install refuses
+// them with 123 before asking or touching anything. A relative path below the
+// folder still installs below the chosen folder, with either separator, and
+// its temporary file lies beside it (here another file system, through a
+// link: a rename from the parent folder would fail with 17).
 void NamesOutsideTheProgramFolder() {
     TempDir dir;
-    const std::wstring program = dir / L"prog", outside = dir / L"outside.8bf";
+    const std::wstring program = dir / L"prog", outside = dir / L"outside.8bf", secret = dir / L"secret";
     const std::wstring plugIns = dir / L"Plug-Ins", landing = plugIns + L"\\outside.8bf";
-    const std::wstring names[] = {L"x64\\CorvaneFrame.8bf", L"..\\outside.8bf", L"Filters\\..\\..\\outside.8bf",
-                                  L"../outside.8bf", outside, outside.substr(2), L""};
+    const std::wstring names[] = {L"x64\\CorvaneFrame.8bf", L"x64/CorvaneFrame.8bf", L"..\\outside.8bf",
+                                  L"Filters\\..\\..\\outside.8bf", L"../outside.8bf", outside, outside.substr(2), L"",
+                                  L".", L".\\.", L"link\\secret.8bf", L"flink.8bf"};
     const int count = sizeof(names) / sizeof(names[0]);
     std::wstring index = L"[PlugInInfo]\r\nCount=" + std::to_wstring(count) + L"\r\n", sections;
     for (int i = 0; i < count; ++i) {
@@ -251,7 +259,17 @@ void NamesOutsideTheProgramFolder() {
     WriteUtf16File(program + L"\\Corvane.ini", index + sections);
     CopyInput(L"CorvaneFrame.8bf", program + L"\\x64\\CorvaneFrame.8bf");
     CopyInput(L"CorvaneFrame.8bf", outside);
+    MakeDirs(secret);
+    CopyInput(L"CorvaneFrame.8bf", secret + L"\\secret.8bf");
     MakeDirs(plugIns + L"\\Filters\\x64");
+    MakeDirs(plugIns + L"\\Shm");
+    const std::string shm = "/dev/shm/corvane-e2e-" + std::to_string(GetCurrentProcessId());
+    const std::string links = "'" + UnixPath(program) + "/link' '" + UnixPath(program) + "/flink.8bf' '" +
+                              UnixPath(plugIns) + "/Shm/x64'";
+    CHECK_INT(RunShell("ln -sfn '" + UnixPath(secret) + "' '" + UnixPath(program) + "/link' && ln -sfn '" +
+                       UnixPath(outside) + "' '" + UnixPath(program) + "/flink.8bf' && mkdir -p " + shm +
+                       " && ln -sfn " + shm + " '" + UnixPath(plugIns) + "/Shm/x64'"),
+              0);
     WriteBytes(landing, "old");  // where ..\ from Filters lands: a file there would be asked about
     const std::string frame = ReadBytes(outside);
     SetupRun run(program + L"\\CorvaneSetup.exe");
@@ -260,7 +278,12 @@ void NamesOutsideTheProgramFolder() {
     Install(run, plugIns, L"Filters");
     ExpectSuccess(run, plugIns + L"\\Filters\\x64\\CorvaneFrame.8bf");
     CHECK(ReadBytes(plugIns + L"\\Filters\\x64\\CorvaneFrame.8bf") == frame);
-    for (int i = 1; i < count; ++i) {
+    run.Select(IDC_PLUGIN_LIST, 1);
+    CHECK_TEXT(run.Text(IDC_FILE_VERSION), L"1.4.2.0");
+    Install(run, plugIns, L"Shm");
+    ExpectSuccess(run, plugIns + L"\\Shm\\x64/CorvaneFrame.8bf");
+    CHECK(ReadBytes(plugIns + L"\\Shm\\x64\\CorvaneFrame.8bf") == frame);
+    for (int i = 2; i < count; ++i) {
         run.Select(IDC_PLUGIN_LIST, i);
         CheckText(__FILE__, __LINE__, ("version of \"" + Utf8(names[i]) + "\"").c_str(), run.Text(IDC_FILE_VERSION),
                   L"[NO VERSION]");
@@ -268,9 +291,50 @@ void NamesOutsideTheProgramFolder() {
         ExpectFailure(run, ERROR_INVALID_NAME);
     }
     CHECK(ReadBytes(landing) == "old" && ReadBytes(outside) == frame);
-    CHECK_INT(EntriesIn(dir.path), 3);  // prog, Plug-Ins, outside.8bf
-    CHECK_INT(EntriesIn(plugIns), 2);   // Filters, outside.8bf
+    CHECK_INT(EntriesIn(dir.path), 4);  // prog, Plug-Ins, outside.8bf, secret
+    CHECK_INT(EntriesIn(plugIns), 3);   // Filters, Shm, outside.8bf
     CHECK_INT(EntriesIn(plugIns + L"\\Filters"), 1);
+    CHECK_INT(EntriesIn(plugIns + L"\\Shm\\x64"), 1);
+    run.Click(IDCANCEL);
+    CHECK_INT(run.WaitExit(), 2);
+    RunShell("rm -f " + links + "; rm -rf " + shm);  // Wine's DeleteFileW on a link deletes its target
+}
+
+// Someone who can write the plug-in folder swaps the temporary file for a link
+// to a file elsewhere while the copy runs, three times over: that file is
+// neither written nor moved, and no link or temporary file is left.
+void TemporaryFileSwapped() {
+    TempDir dir;
+    LayOutProgram(dir, kCatalog);
+    WriteBytes(dir / L"CorvaneSharpen.8bf", ReadBytes(Input(L"CorvaneSharpen.8bf")) + std::string(24 << 20, 'n'));
+    const std::wstring filters = dir / L"Plug-Ins\\Filters", target = filters + L"\\CorvaneSharpen.8bf";
+    const std::wstring elsewhere = dir / L"elsewhere.txt", ready = dir / L"ready", done = dir / L"done";
+    MakeDirs(filters);
+    // Links are removed from the Unix side: Wine's DeleteFileW on a link would
+    // delete what it points to.
+    const std::string dropLinks = "find '" + UnixPath(dir.path) + "' -type l -delete";
+    RunShell(dropLinks);  // left by an earlier run in a folder of the same name
+    WriteBytes(elsewhere, "not the installer's");
+    const std::string watcher = "python3 '" + Utf8(g_inputs) + "/swap_watcher.py" + "' '" + UnixPath(filters) +
+                                "' '" + UnixPath(elsewhere) + "' '" + UnixPath(ready) + "'";
+    SetupRun run(dir / L"CorvaneSetup.exe");
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        WriteBytes(target, "old");
+        DeleteFileW(ready.c_str());
+        StartShell(watcher, done);
+        CHECK(WaitForFile(ready));
+        Install(run, dir / L"Plug-Ins", L"Filters");
+        run.Answer(run.WaitBox(), IDYES);
+        MessageBoxInfo box = run.WaitBox(30000);
+        run.Answer(box, IDOK);
+        CHECK(WaitForFile(done));
+        CHECK(ReadBytes(elsewhere) == "not the installer's");
+        const std::string installed = ReadBytes(target);
+        CHECK(installed == "old" || installed == ReadBytes(dir / L"CorvaneSharpen.8bf"));
+        CHECK_INT(EntriesIn(filters), 1);
+        CHECK_INT(RunShell("! (find '" + UnixPath(dir.path) + "' -type l | grep -q .)"), 0);
+        RunShell(dropLinks);
+    }
     run.Click(IDCANCEL);
     CHECK_INT(run.WaitExit(), 2);
 }
@@ -385,11 +449,13 @@ void RunSmokeTests() { Scenario("start, install and exit", StartAndInstall); }
 void RunInstallTests() {
     Scenario("install destinations: sub-folder, folder itself, typed, other entry, blank folder, \\ folder, no entry",
              Destinations);
-    Scenario("overwrite question: [NO VERSION], other and equal versions, No and Yes", Overwrite);
+    Scenario("overwrite question: [NO VERSION], other and equal versions, No, Esc and Yes", Overwrite);
     Scenario("copy failures: codes 2, 3, 5, 32 and 206 with the system text", Failures);
-    Scenario("catalog names outside the program's folder: no version, code 123, nothing asked or written",
+    Scenario("catalog names outside the program's folder, through links, or the folder: no version, 123",
              NamesOutsideTheProgramFolder);
     Scenario("machine types: a plug-in the folder's editor cannot load is asked about, No the default",
              MachineQuestion);
     Scenario("full disk: the installed file stays whole, no temporary file left", FullDisk);
+    Scenario("temporary file swapped for a link during the copy: nothing elsewhere written, no link left",
+             TemporaryFileSwapped);
 }

@@ -2,6 +2,8 @@
 // from the .psd association, and the failure box.
 #include "tests/e2e/harness.h"
 
+#include <algorithm>
+
 namespace {
 
 const wchar_t kCatalog[] = L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=A\r\n[A]\r\nName=锐化\r\nSrcFile=CorvaneSharpen.8bf\r\n";
@@ -22,16 +24,30 @@ void Launch(SetupRun& run, const std::wstring& folderText, int answer = IDOK) {
     run.Answer(box, answer);
 }
 
-// The stand-in `program` ran with an empty command line, and nothing was
-// reported. Wine hands a program started with an empty command line its
-// quoted name instead, which still shows the path the program derived.
+// The stand-in `program` ran with an empty command line, as a child of the
+// desktop shell (with the user's rights, not the installer's), in its own
+// folder, and nothing was reported. Wine hands a program started with an
+// empty command line its quoted name instead, which still shows the path the
+// program derived.
 void ExpectStarted(SetupRun& run, const std::wstring& program) {
-    const std::wstring record = Record(program.substr(0, program.find_last_of(L"\\/")));
+    const std::wstring folder = program.substr(0, program.find_last_of(L"\\/")), record = Record(folder);
     // The stand-in holds its record unshared until it is written.
     for (int i = 0; i < 250 && ReadBytes(record).size() < 2; ++i) Sleep(20);
     CHECK(Exists(record));
-    const std::wstring commandLine = ReadUtf16File(record);
-    if (!commandLine.empty()) CHECK_TEXT(commandLine, L"\"" + program + L"\"");
+    std::wstring lines[3], text = ReadUtf16File(record);
+    for (int i = 0, at = 0; i < 3; ++i) {
+        const size_t end = std::min(text.find(L'\n', at), text.size());
+        lines[i] = text.substr(at, end - at);
+        at = static_cast<int>(std::min(end + 1, text.size()));
+    }
+    if (!lines[0].empty()) CHECK_TEXT(lines[0], L"\"" + program + L"\"");
+    CHECK_TEXT(lines[1], L"explorer.exe");
+    auto normal = [](std::wstring path) {
+        for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
+        while (!path.empty() && path.back() == L'\\') path.pop_back();
+        return path;
+    };
+    CHECK_TEXT(normal(lines[2]), normal(folder));
     CHECK(!run.BoxWithin(300));
     DeleteFileW(record.c_str());
 }
@@ -139,8 +155,8 @@ void ByAssociation() {
     CHECK_INT(run.WaitExit(), 2);
 }
 
-// Refused or unusable commands, and no Photoshop at all: the failure box,
-// and nothing started.
+// Refused or unusable commands, no Photoshop at all, a blank or relative
+// folder text, the user's own classes: the failure box, and nothing started.
 void NotFound() {
     TempDir dir;
     LayOutProgram(dir, kCatalog);
@@ -163,6 +179,29 @@ void NotFound() {
     ClearRegistry();
     Launch(run, nowhere);
     ExpectFailure(run);
+    // A blank or relative folder text names no file: not the current drive's
+    // root, not the installer's folder.
+    CopyInput(L"Photoshop.exe", L"C:\\Photoshop.exe");
+    MakeDirs(dir / L"Plug-Ins");
+    CopyInput(L"Photoshop.exe", dir / L"Plug-Ins\\Photoshop.exe");
+    for (const wchar_t* folderText : {L"", L"Plug-Ins/Filters"}) {
+        Launch(run, folderText);
+        ExpectFailure(run);
+    }
+    CHECK(!Exists(Record(L"C:")) && !Exists(Record(dir / L"Plug-Ins")));
+    DeleteFileW(L"C:\\Photoshop.exe");
+    DeleteFileW(Record(L"C:").c_str());
+    // The user's own classes name a program: not taken (Wine does not merge
+    // them into HKEY_CLASSES_ROOT, so this passes against a reader of that too).
+    const std::wstring command = L"\"" + exe + L"\" \"%1\"";
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Classes\\.psd", nullptr, REG_SZ, kClass, sizeof(kClass));
+    RegSetKeyValueW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + std::wstring(kClass) + L"\\shell\\open\\command").c_str(),
+                    nullptr, REG_SZ, command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    Launch(run, nowhere);
+    ExpectFailure(run);
+    CHECK(!Exists(Record(app)));
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\.psd");
+    RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + std::wstring(kClass)).c_str());
     run.Click(IDCANCEL);
     CHECK_INT(run.WaitExit(), 2);
 }
@@ -173,5 +212,6 @@ void RunLaunchTests() {
     Scenario("launch question: Cancel does nothing, OK starts, any notification code", Question);
     Scenario("Photoshop.exe beside the plug-in folder, by backslash and forward slash", BesideThePlugInFolder);
     Scenario("Photoshop.exe from the .psd open command, quoted, unquoted, unterminated", ByAssociation);
-    Scenario("refused association, unstartable program, nothing at all: failure box", NotFound);
+    Scenario("refused association, unstartable program, nothing, relative folder, user's classes: failure box",
+             NotFound);
 }

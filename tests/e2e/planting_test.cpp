@@ -54,7 +54,7 @@ std::wstring LoadedPlants(const std::wstring& folder) {
 
 // A start with folder discovery, sub-folder list and auto-completion, an
 // install over an existing file (version read, question, copy), the folder
-// picker opened and closed, and Exit.
+// picker opened and closed, Start Photoshop, and Exit.
 void StartInstallExit() {
     const std::vector<std::wstring> names = NativeFirstNames();
     if (names.size() < 10) throw TestFailure("WINEDLLOVERRIDES marks too few DLLs native-first (\"NAME,...=n,b\")");
@@ -80,6 +80,7 @@ void StartInstallExit() {
     const std::wstring plugIns = dir / L"PS\\Plug-Ins";
     MakeDirs(plugIns + L"\\Filters");
     CopyInput(L"CorvaneSharpen.8bf", plugIns + L"\\Filters\\CorvaneSharpen.8bf");
+    CopyInput(L"Photoshop.exe", dir / L"PS\\Photoshop.exe");
     SetPhotoshopVersions({{L"10.0", dir / L"PS\\"}});
     try {
         SetupRun run(dir / L"CorvaneSetup.exe");
@@ -93,6 +94,10 @@ void StartInstallExit() {
         HWND picker = run.WaitOwnedWindow();
         run.PressKey(VK_ESCAPE);
         for (int i = 0; i < 250 && IsWindow(picker); ++i) Sleep(20);
+        // The editor is started through the desktop shell's COM objects.
+        run.Click(IDC_LAUNCH);
+        run.Answer(run.WaitBox(), IDOK);
+        CHECK(WaitForFile(dir / L"PS\\launch-record.txt", 5000));
         run.Click(IDCANCEL);
         CHECK_INT(run.WaitExit(), 2);
     } catch (const TestFailure& failure) {
@@ -104,5 +109,6 @@ void StartInstallExit() {
 }  // namespace
 
 void RunPlantingTests() {
-    Scenario("planted DLLs beside the program: none loaded during start, install, folder picker and exit", StartInstallExit);
+    Scenario("planted DLLs beside the program: none loaded during start, install, folder picker, launch and exit",
+             StartInstallExit);
 }

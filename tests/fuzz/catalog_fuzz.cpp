@@ -160,6 +160,11 @@ void Read(FuzzInput& in) {
     const CatalogLoad load = ReadPlugInCatalog(source, &catalog);
 
     const uint64_t bytes = BlockSizeModel(file.count, sizeLimit);
+    if (file.count > kMaxDefaultedCount) {
+        // Listed only up to 4096 here: the keys cannot be judged, so too large.
+        CONTRACT(load == CatalogLoad::OutOfMemory && file.allocations.empty() && file.reads == 0);
+        return;
+    }
     if (file.count <= 0) {
         CONTRACT(load == CatalogLoad::Empty && file.allocations.empty());
     } else if (!bytes) {

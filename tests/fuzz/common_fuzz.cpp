@@ -136,6 +136,7 @@ void SafeName(FuzzInput& in) {
         end = std::min(name.find_first_of(L"\\/", start), name.size());
         const std::wstring part = name.substr(start, end - start);
         CONTRACT(!part.empty() && part != L".." && part.find_first_not_of(L". ") != std::wstring::npos || part == L".");
+        CONTRACT(end < name.size() || part != L".");
     }
 }
 

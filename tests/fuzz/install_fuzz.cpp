@@ -46,7 +46,7 @@ void TemporaryPath(FuzzInput& in) {
     const std::wstring destination = in.Text();
     OutBuffer out(size);
     bool ok = ComposeTemporaryPath(destination.c_str(), unique, out.data(), size);
-    const size_t slash = destination.rfind(L'\\');
+    const size_t slash = destination.find_last_of(L"\\/");
     const std::wstring folder = slash == std::wstring::npos ? L"" : destination.substr(0, slash + 1);
     const size_t room = folder.size() < size ? size - 1 - folder.size() : 0;
     CONTRACT(ok == (room >= 2));
@@ -56,7 +56,7 @@ void TemporaryPath(FuzzInput& in) {
     }
     const std::wstring path = out.Text(), name = path.substr(folder.size());
     CONTRACT(path.compare(0, folder.size(), folder) == 0 && name.size() >= 2 && name[0] == L'~');
-    CONTRACT(name.find(L'\\') == std::wstring::npos && path != destination);
+    CONTRACT(name.find_first_of(L"\\/") == std::wstring::npos && path != destination);
     // Whenever the destination fits and its name is longer than one character, so does this.
     if (destination.size() < size && destination.size() >= folder.size() + 2) CONTRACT(ok);
 }

@@ -1,9 +1,11 @@
 // The PE reader over arbitrary bytes: it reads only through the reader, and
-// what it finds lies inside the image.
+// what it finds lies inside the image. The same bytes as a version resource:
+// its text stays within the block and the output.
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
 
+#include "catalog/catalog_logic.h"
 #include "common/pe_image_logic.h"
 #include "fuzz_support.h"
 
@@ -36,6 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t room = 1 + size % 24;
         FormatMachineName(machine, name, room);
         CONTRACT(std::wcslen(name) < room);
+    }
+    const size_t outSize = 1 + size % 130;
+    std::unique_ptr<wchar_t[]> out(new wchar_t[outSize]);
+    if (VersionTextFromResource(copy.get(), size, out.get(), outSize)) {
+        size_t length = 0;
+        while (length < outSize && out[length]) ++length;
+        CONTRACT(length < outSize && length * 2 <= size);
     }
     return 0;
 }

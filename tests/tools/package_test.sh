@@ -55,6 +55,7 @@ pk="Maker Kit-$build_name"
 cat "$work/out.txt"
 check good-folder-packaged [ $code -eq 0 ]
 check zip-path-last [ "$(tail -n 1 "$work/out.txt")" = "$zip" ]
+check versions-read sh -c '! grep -q "has no version text" "$1"' - "$work/out.txt"
 check warnings-shown grep -qF "$kit/Corvane.ini:11: warning: entry 2 [Frame]: SrcFile \"Plugins/CorvaneFrame.8bf\" names a sub-folder" "$work/out.txt"
 unzip -Z1 "$zip" 2>/dev/null | sort >"$work/listing.txt"
 printf '%s\n' "$pk/" "$pk/Corvane.ini" "$pk/CorvaneSetup.exe" "$pk/CorvaneSharpen.8bf" "$pk/Plugins/" \

@@ -51,6 +51,7 @@ TEST(Install, TemporaryNameFitsWhereverTheDestinationDoes) {
         {L"C:\\PS\\Filters\\Foo.8bf", 0x51a2b, kPathSize, L"C:\\PS\\Filters\\~cv1a2b.tmp"},
         {L"Foo.8bf", 0xbeef, kPathSize, L"~cvbeef.tmp"},
         {L"\\Foo.8bf", 0x0007, kPathSize, L"\\~cv0007.tmp"},
+        {L"C:\\PS/Filters/Foo.8bf", 0x1a2b, kPathSize, L"C:\\PS/Filters/~cv1a2b.tmp"},  // either separator
         {folder + L"Foo.8bf", 0x1a2b, kPathSize, folder + L"~1a2b"},  // 259 characters
         {folder + L"Foo.8bf", 0x1a2b, 264, folder + L"~cv1a2b.tmp"},
         {folder + L"F", 0x1a2b, 256, folder + L"~2b"},

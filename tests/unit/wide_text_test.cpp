@@ -92,6 +92,21 @@ TEST(ProgramPath, FolderAndJoinedNameMustFit) {
     EXPECT_FALSE(JoinProgramPath(L"C:\\Tools", L"Corvane.ini", out.data(), 20));
 }
 
+TEST(ProgramPath, FinalPathsInsideTheFolder) {
+    struct Case { const wchar_t *folder, *file; bool inside; } const cases[] = {
+        {L"\\\\?\\C:\\Setup", L"\\\\?\\C:\\Setup\\a.8bf", true},
+        {L"\\\\?\\C:\\Setup", L"\\\\?\\C:\\Setup\\x64\\a.8bf", true},
+        {L"\\\\?\\C:\\", L"\\\\?\\C:\\a.8bf", true},
+        {L"\\\\?\\C:\\Setup", L"\\\\?\\C:\\Setup", false},
+        {L"\\\\?\\C:\\Setup", L"\\\\?\\C:\\Setup\\", false},
+        {L"\\\\?\\C:\\Setup", L"\\\\?\\C:\\Setup2\\a.8bf", false},
+        {L"\\\\?\\C:\\Setup", L"\\\\?\\C:\\Windows\\a.8bf", false},
+        {L"\\\\?\\C:\\Setup", L"\\\\?\\c:\\setup\\a.8bf", false},
+        {L"", L"\\\\?\\C:\\a.8bf", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsInsideFolder(c.folder, c.file), c.inside) << c.file;
+}
+
 TEST(ProgramPath, CatalogFileNamesStayInsideTheProgramFolder) {
     struct Case { const wchar_t* name; bool safe; };
     const Case cases[] = {
@@ -108,6 +123,7 @@ TEST(ProgramPath, CatalogFileNamesStayInsideTheProgramFolder) {
         {L"Foo?.8bf", false},         {L"Foo\t.8bf", false},         {L"NUL", false},
         {L"nul.8bf", false},          {L"Com1", false},              {L"LPT\u00b9.8bf", false},
         {L"CONOUT$", false},          {L"aux .txt", false},          {L"con\\Foo.8bf", false},
+        {L".", false},                {L".\\.", false},              {L"x64/.", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));

@@ -1,0 +1,43 @@
+#include "common/checked_file.h"
+
+#include "common/program_path_logic.h"
+#include "common/wide_text.h"
+
+bool GetHandleFinalPath(HANDLE handle, wchar_t* out) {
+    const DWORD length = GetFinalPathNameByHandleW(handle, out, kFinalPathSize, FILE_NAME_NORMALIZED);
+    return length && length < kFinalPathSize;
+}
+
+bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out) {
+    HANDLE handle = CreateFileW(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool found = GetHandleFinalPath(handle, out);
+    CloseHandle(handle);
+    return found;
+}
+
+HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, DWORD* code) {
+    wchar_t path[kPathSize];
+    if (!IsSafeRelativeFileName(name) || !JoinProgramPath(folder, name, path, kPathSize)) {
+        *code = IsSafeRelativeFileName(name) ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_NAME;
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *code = GetLastError();
+        return file;
+    }
+    wchar_t final[kFinalPathSize];
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetHandleFinalPath(file, final) || !IsInsideFolder(folderFinal, final)) {
+        *code = ERROR_INVALID_NAME;
+    } else if (!GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        *code = ERROR_ACCESS_DENIED;  // what copying a folder as a file says
+    } else {
+        return file;
+    }
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+}

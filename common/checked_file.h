@@ -1,0 +1,21 @@
+// Files beside the program, opened once and checked through the handle: the
+// program runs elevated from folders that others can write, so a name is
+// only a way to a handle, and what the handle reaches is what counts.
+#pragma once
+#include <windows.h>
+
+// The longest final path taken whole (links can make it longer than the
+// name that was opened).
+constexpr size_t kFinalPathSize = 1024;
+
+// The final path of an open file or folder, links resolved, into `out`
+// (kFinalPathSize characters). False when it cannot be had whole.
+bool GetHandleFinalPath(HANDLE handle, wchar_t* out);
+// The same for a folder named by path.
+bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out);
+
+// Opens `name` below `folder`, whose final path is `folderFinal`, for
+// reading: only a file whose final path lies inside the folder. Otherwise
+// INVALID_HANDLE_VALUE and `*code`: ERROR_INVALID_NAME when it lies outside
+// (through a link), else the code of the open.
+HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, DWORD* code);
