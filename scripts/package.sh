@@ -124,8 +124,8 @@ else
     tested() { [ -f "$build/tested.sha256" ] && sha256sum --status -c "$build/tested.sha256"; }
     if ! tested; then
         echo "The $arch build differs from the last tested one: running scripts/test.sh first."
-        sh scripts/test.sh
-        tested || { echo "package: the tests did not pass; nothing packaged" >&2; exit 1; }
+        sh scripts/test.sh || { echo "package: the tests did not pass; nothing packaged" >&2; exit 1; }
+        tested || { echo "package: the tests passed, but the $arch programs differ from the ones they tested; nothing packaged" >&2; exit 1; }
     fi
 fi
 build=$(cd "$build" && pwd)
