@@ -4,9 +4,11 @@
 # the 32-bit checker, or the 64-bit one where this machine cannot run 32-bit
 # programs (saying so first), built when it is not there yet, in a prefix of
 # its own (build/check-prefix) with Wine's own messages silenced. A folder is
-# given as a Linux path and handed on as Wine's Z: path; every other argument
-# is handed on as it is. The exit status is the checker's.
+# given as a Linux path and handed on as Wine's Z: path, and findings name the
+# catalog as the folder was given; every other argument is handed on as it is.
+# The exit status is the checker's.
 set -eu
+given="" staged=""
 root=$(cd "$(dirname "$0")/.." && pwd)
 # Before the change of folder, so that a relative FOLDER means the caller's.
 set -- "$@" --
@@ -15,7 +17,7 @@ for arg; do
     [ "$arg" != -- ] || break
     case $arg in
         -*|?:*|\\*) ;;
-        *) arg=$(realpath -m -- "$arg" | sed 's|^|Z:|; s|/|\\|g') ;;
+        *) given=${arg%/}/ arg=$(realpath -m -- "$arg" | sed 's|^|Z:|; s|/|\\|g') staged=$arg\\ ;;
     esac
     set -- "$@" "$arg"
 done
@@ -38,4 +40,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$WINE" wineboot -i >"$WINEPREFIX.log" 2>&1
     "$WINESERVER" -w
 fi
-exec "$(wine_for "$arch")" "$build/CorvaneCheck.exe" "$@"
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+status=0
+"$(wine_for "$arch")" "$build/CorvaneCheck.exe" "$@" >"$out" || status=$?
+STAGED=$staged SHOWN=$given awk '
+    ENVIRON["STAGED"] != "" && index($0, ENVIRON["STAGED"]) == 1 {
+        $0 = ENVIRON["SHOWN"] substr($0, length(ENVIRON["STAGED"]) + 1) }
+    { print }' "$out"
+exit $status
