@@ -10,8 +10,7 @@
 
 namespace {
 
-const wchar_t kOneEntry[] =
-    L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=A\r\n[A]\r\nName=锐化大师\r\nSrcFile=CorvaneSharpen.8bf\r\n";
+const std::wstring kOneEntry = CatalogOf({{L"锐化大师", L"CorvaneSharpen.8bf"}});
 
 HWND FindChildOfClass(HWND parent, const wchar_t* className) {
     return FindWindowExW(parent, nullptr, className, nullptr);
@@ -46,16 +45,11 @@ std::wstring ProbeIcons(SetupRun& run, const TempDir& dir) {
 // the 1024 x 768 screen, with both icons set and the link over the hidden
 // label; the note came before the dialog showed.
 void PlacementIconsAndLink() {
-    TempDir dir;
-    LayOutProgram(dir, kOneEntry, {L"CorvaneSharpen.8bf"});
-    SetupRun run(dir / L"CorvaneSetup.exe", false);
-    MessageBoxInfo note = run.WaitBox();
-    CHECK_TEXT(note.caption, L"注意");
-    CHECK_TEXT(note.text, kNoteText);
-    CHECK_TEXT(note.icon, L"information");
-    CHECK(note.buttons == std::vector<int>{IDOK});
+    Fixture dir(kOneEntry, {L"CorvaneSharpen.8bf"});
+    SetupRun run(dir.exe, false);
+    CHECK(run.BoxWithin(10000));
     CHECK(!IsWindowVisible(run.DialogWindow()));
-    run.Answer(note, IDOK);
+    EXPECT_BOX(run, kNote, IDOK);
 
     HWND dialog = run.Dialog();
     RECT window;
@@ -81,19 +75,15 @@ void PlacementIconsAndLink() {
         GetWindowTextW(link, text, 256);
         CHECK_TEXT(text, L"Photoshop 插件安装工具，由 <a href=\"https://corvane.example/\">Corvane 工作室</a> 提供。");
     }
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 // Without a catalog nothing after the catalog is set up: the dialog stays at
 // its template place, with no icons, no link and no note.
 void NoDecorationsWithoutCatalog() {
-    TempDir dir;
-    LayOutProgram(dir, L"");
-    SetupRun run(dir / L"CorvaneSetup.exe", false);
-    MessageBoxInfo box = run.WaitBox();
-    CHECK_TEXT(box.caption, L"Corvane");
-    run.Answer(box, IDOK);
+    Fixture dir(L"");
+    SetupRun run(dir.exe, false);
+    EXPECT_BOX(run, (Box{L"Corvane", L"没有找到需要安装的插件。", L"warning", {IDOK}}), IDOK);
     CHECK(!run.BoxWithin(300));
     HWND dialog = run.Dialog();
     RECT window;
@@ -102,8 +92,7 @@ void NoDecorationsWithoutCatalog() {
     CHECK_INT(window.top, 0);
     CHECK_TEXT(ProbeIcons(run, dir), L"0 0");
     CHECK(FindChildOfClass(dialog, L"SysLink") == nullptr);
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 // The icon group in the built program: nine images, 48, 32 and 16 pixels at
@@ -198,20 +187,53 @@ bool FindLinkPoint(HWND link, POINT* point) {
     return found;
 }
 
+// The https handler's command replaced while it lives; the old one is read
+// through a handle that may read and put back however the scenario ends, or
+// removed with the key if there was none.
+class HandlerSwap {
+public:
+    explicit HandlerSwap(const std::wstring& command) {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+            keyExisted_ = true;
+            DWORD bytes = 0;
+            if (RegQueryValueExW(key, nullptr, nullptr, &type_, nullptr, &bytes) == ERROR_SUCCESS) {
+                saved_.resize(bytes);
+                valueExisted_ = RegQueryValueExW(key, nullptr, nullptr, &type_, saved_.data(), &bytes) == ERROR_SUCCESS;
+                saved_.resize(bytes);
+            }
+            RegCloseKey(key);
+            if (!valueExisted_ && bytes) throw TestFailure("cannot save the https handler");
+        }
+        if (RegSetKeyValueW(HKEY_CLASSES_ROOT, kKey, nullptr, REG_SZ, command.c_str(),
+                            static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+            throw TestFailure("cannot set the https handler");
+    }
+    ~HandlerSwap() {
+        if (!keyExisted_) {
+            RegDeleteKeyW(HKEY_CLASSES_ROOT, kKey);
+        } else if (valueExisted_) {
+            RegSetKeyValueW(HKEY_CLASSES_ROOT, kKey, nullptr, type_, saved_.data(), static_cast<DWORD>(saved_.size()));
+        } else {
+            RegDeleteKeyValueW(HKEY_CLASSES_ROOT, kKey, nullptr);
+        }
+    }
+    HandlerSwap(const HandlerSwap&) = delete;
+    HandlerSwap& operator=(const HandlerSwap&) = delete;
+
+private:
+    static constexpr const wchar_t* kKey = L"https\\shell\\open\\command";
+    bool keyExisted_ = false, valueExisted_ = false;
+    DWORD type_ = REG_SZ;
+    std::vector<BYTE> saved_;
+};
+
 // A click on the author's name, and Enter on the focused link, open the
 // address through the shell's https handler.
 void LinkOpensAddress() {
-    TempDir dir;
-    LayOutProgram(dir, kOneEntry);
+    Fixture dir(kOneEntry);
     CopyInput(L"link_recorder.exe", dir / L"link_recorder.exe");
-    HKEY key;
-    const std::wstring command = L"\"" + (dir / L"link_recorder.exe") + L"\" \"%1\"";
-    RegCreateKeyExW(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-    wchar_t saved[1024] = L"";
-    DWORD savedBytes = sizeof(saved) - sizeof(wchar_t);
-    RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &savedBytes);
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    HandlerSwap handler(L"\"" + (dir / L"link_recorder.exe") + L"\" \"%1\"");
 
     const std::wstring record = dir / L"link-record.txt";
     auto waitRecord = [&] {
@@ -221,7 +243,7 @@ void LinkOpensAddress() {
         DeleteFileW(record.c_str());
         return text;
     };
-    SetupRun run(dir / L"CorvaneSetup.exe");
+    SetupRun run(dir.exe);
     HWND link = FindChildOfClass(run.Dialog(), L"SysLink");
     POINT at = {};
     Sleep(300);  // let the dialog paint
@@ -240,10 +262,7 @@ void LinkOpensAddress() {
         CHECK(opened(waitRecord()));
     }
     CHECK(IsWindowVisible(run.Dialog()));
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), savedBytes + sizeof(wchar_t));
-    RegCloseKey(key);
+    run.Exit();
 }
 
 // The dialog as the program lays it out, measured by the probe from inside.
@@ -318,17 +337,14 @@ std::string Name(const ControlLayout& c) { return c.className + " " + std::to_st
 // another and no text is wider or taller than its control; the placement
 // rules hold.
 void LayoutAtEachScale() {
-    TempDir dir;
-    LayOutProgram(dir, L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=A\r\n[A]\r\nName=锐化大师 Sharpen\r\n"
-                       L"SrcFile=CorvaneSharpen.8bf\r\nDescription=边缘感知锐化，保留细节并抑制噪点。\r\n",
-                  {L"CorvaneSharpen.8bf"});
+    Fixture dir(CatalogOf({{L"锐化大师 Sharpen", L"CorvaneSharpen.8bf", L"边缘感知锐化，保留细节并抑制噪点。"}}),
+                {L"CorvaneSharpen.8bf"});
     for (int dpi : {96, 144, 192}) {
         const std::string at = " at " + std::to_string(dpi) + " dpi";
         DisplayScale scale(dpi);
-        SetupRun run(dir / L"CorvaneSetup.exe");
+        SetupRun run(dir.exe);
         Layout l = ProbeLayout(run, dir);
-        run.Click(IDCANCEL);
-        CHECK_INT(run.WaitExit(), 2);
+        run.Exit();
         CHECK_INT(l.dpi, dpi);
         // Wine scales these with the DPI as Windows does; the icons follow them.
         CHECK_INT(l.icon, MulDiv(32, dpi, 96));
