@@ -88,36 +88,30 @@ void NoDecorationsWithoutCatalog() {
     run.Exit();
 }
 
-// The icon group in the built program: nine images, 48, 32 and 16 pixels at
-// 4, 8 and 32 bits, and for higher display scales 64, 40, 24 and 20 pixels at
-// 32 bits, in the Chinese (PRC) language.
+// The icon group in the built program, in the Chinese (PRC) language: one
+// row per image, width and bits per pixel; 64, 40, 24 and 20 pixels serve
+// higher display scales.
 void IconGroupResource() {
+    const std::vector<std::pair<int, int>> images = {{48, 4},  {48, 8},  {48, 32}, {32, 4},  {32, 8},  {32, 32}, {16, 4},
+                                                     {16, 8},  {16, 32}, {64, 32}, {40, 32}, {24, 32}, {20, 32}};
     HMODULE exe = LoadLibraryExW(Input(L"CorvaneSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    CHECK(exe != nullptr);
-    if (!exe) return;
-    HRSRC found = FindResourceExW(exe, RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_APP),
-                                  MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
+    HRSRC found = exe ? FindResourceExW(exe, RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_APP),
+                                        MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED))
+                      : nullptr;
     CHECK(found != nullptr);
     if (found) {
         const BYTE* group = static_cast<const BYTE*>(LockResource(LoadResource(exe, found)));
-        const WORD count = *reinterpret_cast<const WORD*>(group + 4);
-        CHECK_INT(count, 13);
-        int seen[3][3] = {}, scaled[4] = {};
-        for (int i = 0; i < count && i < 13; ++i) {
-            const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY
-            const int size = entry[0], bits = *reinterpret_cast<const WORD*>(entry + 6);
-            const int s = size == 48 ? 0 : size == 32 ? 1 : size == 16 ? 2 : -1;
-            const int b = bits == 4 ? 0 : bits == 8 ? 1 : bits == 32 ? 2 : -1;
-            const int x = size == 64 ? 0 : size == 40 ? 1 : size == 24 ? 2 : size == 20 ? 3 : -1;
-            CHECK(((s >= 0 && b >= 0) || (x >= 0 && bits == 32)) && entry[1] == size);
-            if (s >= 0 && b >= 0) ++seen[s][b];
-            if (x >= 0 && bits == 32) ++scaled[x];
+        std::vector<std::pair<int, int>> seen;
+        for (int i = 0; i < *reinterpret_cast<const WORD*>(group + 4); ++i) {
+            const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY: square images only
+            seen.push_back({entry[0] == entry[1] ? entry[0] : -1, *reinterpret_cast<const WORD*>(entry + 6)});
         }
-        for (auto& row : seen)
-            for (int n : row) CHECK_INT(n, 1);
-        for (int n : scaled) CHECK_INT(n, 1);
+        std::sort(seen.begin(), seen.end());
+        std::vector<std::pair<int, int>> expected = images;
+        std::sort(expected.begin(), expected.end());
+        CHECK(seen == expected);
     }
-    FreeLibrary(exe);
+    if (exe) FreeLibrary(exe);
 }
 
 // The manifest as the loader reads it: aware of the system DPI, and made for
@@ -384,7 +378,7 @@ void LayoutAtEachScale() {
 void RunDecorationsTests() {
     Scenario("placement, icons and the credit link", PlacementIconsAndLink);
     Scenario("no placement, icons or link without a catalog", NoDecorationsWithoutCatalog);
-    Scenario("the icon group holds nine images and four for higher scales", IconGroupResource);
+    Scenario("the icon group holds its thirteen images", IconGroupResource);
     Scenario("the credit link opens its address by click and by Enter", LinkOpensAddress);
     Scenario("the manifest: system DPI awareness, Windows 7 to 11", ManifestDeclarations);
     Scenario("layout and icons at 100, 150 and 200 %", LayoutAtEachScale);
