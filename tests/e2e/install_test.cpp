@@ -164,50 +164,42 @@ void Failures() {
     // 245 + "\CorvaneSharpen.8bf" exceeds 259 characters; the folder itself fits.
     const std::wstring deep = plugIns + L"\\" + std::wstring(245 - plugIns.size() - 1, L'd');
     MakeDirs(deep);
-    SetupRun run(dir.exe);
-
-    run.Select(IDC_PLUGIN_LIST, 1);
-    Install(run, plugIns, L"");
-    EXPECT_BOX(run, Failure(ERROR_FILE_NOT_FOUND), IDOK);
-    CHECK_INT(EntriesIn(plugIns), 4);  // nothing new, no temporary file
-    run.Select(IDC_PLUGIN_LIST, 0);
-
-    Install(run, plugIns + L"\\Missing", L"");
-    EXPECT_BOX(run, Failure(ERROR_PATH_NOT_FOUND), IDOK);
-
-    Install(run, plugIns, L"Taken");
-    EXPECT_BOX(run, Overwrite(L"[NO VERSION]", L"2.1.0.7"), IDYES);
-    EXPECT_BOX(run, Failure(ERROR_ACCESS_DENIED), IDOK);
-    CHECK_INT(EntriesIn(plugIns + L"\\Taken"), 1);
-
+    // Each row: the entry, folder and sub-folder, the installed version asked
+    // about (none: not asked), the code, and a folder with its number of
+    // entries afterwards: nothing new, no temporary file.
+    struct Row {
+        int entry;
+        std::wstring folder, subFolder, installed;
+        DWORD code;
+        std::wstring counted;
+        int entries;
+    } const rows[] = {
+        {1, plugIns, L"", L"", ERROR_FILE_NOT_FOUND, plugIns, 4},
+        {0, plugIns + L"\\Missing", L"", L"", ERROR_PATH_NOT_FOUND, plugIns, 4},
+        {0, plugIns, L"Taken", L"[NO VERSION]", ERROR_ACCESS_DENIED, plugIns + L"\\Taken", 1},
+        {0, plugIns, L"Held", L"[NO VERSION]", ERROR_SHARING_VIOLATION, plugIns + L"\\Held", 1},
+        // The editor has the plug-in loaded: it is in use (a rename over it says 5 on Windows).
+        {0, plugIns, L"Loaded", L"1.4.2.0", ERROR_SHARING_VIOLATION, plugIns + L"\\Loaded", 1},
+        // Too long for a path: refused, never cut down to another path.
+        {0, deep, L"", L"", ERROR_FILENAME_EXCED_RANGE, deep, 0},
+        {0, plugIns, std::wstring(300, L's'), L"", ERROR_FILENAME_EXCED_RANGE, deep, 0},
+        {0, deep + L"\\" + std::wstring(40, L'e'), L"", L"", ERROR_FILENAME_EXCED_RANGE, deep, 0},
+    };
     HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    CHECK(file != INVALID_HANDLE_VALUE);
-    Install(run, plugIns, L"Held");
-    EXPECT_BOX(run, Overwrite(L"[NO VERSION]", L"2.1.0.7"), IDYES);
-    EXPECT_BOX(run, Failure(ERROR_SHARING_VIOLATION), IDOK);
-    CloseHandle(file);
-    CHECK(ReadBytes(held) == "old");
-    CHECK_INT(EntriesIn(plugIns + L"\\Held"), 1);
-
-    // The editor has the plug-in loaded: it is in use (a rename over it says 5 on Windows).
     HMODULE module = LoadLibraryW(loaded.c_str());
-    CHECK(module != nullptr);
-    Install(run, plugIns, L"Loaded");
-    EXPECT_BOX(run, Overwrite(L"1.4.2.0", L"2.1.0.7"), IDYES);
-    EXPECT_BOX(run, Failure(ERROR_SHARING_VIOLATION), IDOK);
+    CHECK(file != INVALID_HANDLE_VALUE && module != nullptr);
+    SetupRun run(dir.exe);
+    for (const Row& row : rows) {
+        run.Select(IDC_PLUGIN_LIST, row.entry);
+        Install(run, row.folder, row.subFolder);
+        if (!row.installed.empty()) EXPECT_BOX(run, Overwrite(row.installed, L"2.1.0.7"), IDYES);
+        EXPECT_BOX(run, Failure(row.code), IDOK);
+        CheckInt(__FILE__, __LINE__, ("entries in " + Utf8(row.counted)).c_str(), EntriesIn(row.counted), row.entries);
+    }
+    CloseHandle(file);
     FreeLibrary(module);
+    CHECK(ReadBytes(held) == "old");
     CHECK(ReadBytes(loaded) == frame);
-    CHECK_INT(EntriesIn(plugIns + L"\\Loaded"), 1);
-
-    // Too long for a path: refused, never cut down to another path.
-    Install(run, deep, L"");
-    EXPECT_BOX(run, Failure(ERROR_FILENAME_EXCED_RANGE), IDOK);
-    CHECK_INT(EntriesIn(deep), 0);
-    Install(run, plugIns, std::wstring(300, L's'));
-    EXPECT_BOX(run, Failure(ERROR_FILENAME_EXCED_RANGE), IDOK);
-    Install(run, deep + L"\\" + std::wstring(40, L'e'), L"");
-    EXPECT_BOX(run, Failure(ERROR_FILENAME_EXCED_RANGE), IDOK);
-    CHECK_INT(EntriesIn(deep), 0);
     run.Exit();
 }
 

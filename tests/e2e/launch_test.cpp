@@ -117,21 +117,25 @@ void ByAssociation() {
     const std::wstring app = dir / L"App", exe = app + L"\\Photoshop.exe", nowhere = dir / L"None\\Plug-Ins";
     MakeDirs(app);
     CopyInput(L"Photoshop.exe", exe);
+    struct Row {
+        std::wstring command, folderText;
+        bool terminated;
+    } const rows[] = {
+        {L"\"" + exe + L"\" \"%1\"", nowhere, true},
+        {exe + L" \"%1\"", L"", true},  // a blank folder box looks in the drive's root first, where there is none
+        {L"\"" + exe + L"\" \"%1\"", nowhere, false},
+    };
     SetupRun run(dir.exe);
-
-    SetPsdAssociation(kClass, L"\"" + exe + L"\" \"%1\"");
-    Launch(run, nowhere);
-    ExpectStarted(run, exe);
-
-    // An empty folder box looks in the drive's root first, where there is none.
-    SetPsdAssociation(kClass, exe + L" \"%1\"");
-    Launch(run, L"");
-    ExpectStarted(run, exe);
-
-    SetUnterminated(L".psd", kClass);
-    SetUnterminated(std::wstring(kClass) + L"\\shell\\open\\command", L"\"" + exe + L"\" \"%1\"");
-    Launch(run, nowhere);
-    ExpectStarted(run, exe);
+    for (const Row& row : rows) {
+        if (row.terminated) {
+            SetPsdAssociation(kClass, row.command);
+        } else {
+            SetUnterminated(L".psd", kClass);
+            SetUnterminated(std::wstring(kClass) + L"\\shell\\open\\command", row.command);
+        }
+        Launch(run, row.folderText);
+        ExpectStarted(run, exe);
+    }
     run.Exit();
 }
 
