@@ -139,7 +139,6 @@ public:
     void Post(UINT message, WPARAM w, LPARAM l);
     DWORD WaitExit(int timeoutMs = 10000);
     DWORD ProcessId() const { return process_.dwProcessId; }
-    HANDLE Handle() const { return process_.hProcess; }
 
 private:
     HWND FindBox();
