@@ -12,10 +12,6 @@
 
 namespace {
 
-const wchar_t kNoteCaption[] = L"注意";
-const wchar_t kDialogCaption[] = L"安装 Photoshop 插件";
-const wchar_t kSuccessCaption[] = L"安装 Photoshop 插件成功";
-
 double Now() {
     static LARGE_INTEGER frequency = [] {
         LARGE_INTEGER f;
@@ -27,116 +23,41 @@ double Now() {
     return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-// Polls often, so the poll adds little to what it measures.
-template <typename Ready>
-bool Poll(Ready ready, double timeoutMs) {
-    for (double start = Now();;) {
-        if (ready()) return true;
-        if (Now() - start > timeoutMs) return false;
-        Sleep(1);
-    }
+// Shown and idle after the start-up note: the moment a user can work with it.
+void WaitReady(SetupRun& run) {
+    run.Dialog();
+    run.WaitIdle();
 }
-
-struct Search {
-    DWORD pid;
-    const wchar_t* caption;
-    HWND except;
-    HWND found;
-};
-
-BOOL CALLBACK FindCaption(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || window == search->except) return TRUE;
-    wchar_t text[64];
-    if (GetWindowTextW(window, text, 64) && !wcscmp(text, search->caption)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A top-level window of the process with this caption, other than `except`.
-HWND WindowOf(DWORD pid, const wchar_t* caption, HWND except) {
-    Search search{pid, caption, except, nullptr};
-    EnumWindows(FindCaption, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND WaitVisible(DWORD pid, const wchar_t* caption, HWND except = nullptr, double timeoutMs = 60000) {
-    HWND window = nullptr;
-    if (!Poll([&] { return (window = WindowOf(pid, caption, except)) && IsWindowVisible(window); }, timeoutMs))
-        throw TestFailure("no window \"" + Utf8(caption) + "\" appeared");
-    return window;
-}
-
-void Dismiss(HWND box, int id) {
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
-    if (!Poll([&] { return !IsWindow(box); }, 10000)) throw TestFailure("a message box did not close");
-}
-
-class Process {
-public:
-    explicit Process(const std::wstring& exe, const std::wstring& arguments = L"") {
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-        std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
-        if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                            &startup, &info_))
-            throw TestFailure("cannot start " + Utf8(exe));
-    }
-    ~Process() {
-        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(info_.hProcess, 99);
-            WaitForSingleObject(info_.hProcess, 5000);
-        }
-        CloseHandle(info_.hProcess);
-        CloseHandle(info_.hThread);
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-    DWORD Pid() const { return info_.dwProcessId; }
-    HANDLE Handle() const { return info_.hProcess; }
-
-    // Waits for the start-up note, answers it and waits for the dialog to be
-    // shown and idle: the moment a user can work with it.
-    HWND WaitReady(double timeoutMs = 60000) {
-        // Until the program first waits for input (at the note), without
-        // polling: a poll's server calls would slow the program it times,
-        // which the baselines that are waited for do not pay.
-        WaitForInputIdle(Handle(), static_cast<DWORD>(timeoutMs));
-        Dismiss(WaitVisible(Pid(), kNoteCaption, nullptr, timeoutMs), IDOK);
-        HWND dialog = WaitVisible(Pid(), kDialogCaption);
-        WaitForInputIdle(Handle(), 10000);
-        return dialog;
-    }
-    void Close(HWND dialog) {
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        WaitForSingleObject(Handle(), 10000);
-    }
-
-private:
-    PROCESS_INFORMATION info_{};
-};
 
 // Start until the dialog is ready, in milliseconds.
-double TimeStart(const std::wstring& exe, double timeoutMs = 60000) {
+double TimeStart(const std::wstring& exe) {
     double start = Now();
-    Process process(exe);
-    HWND dialog = process.WaitReady(timeoutMs);
+    SetupRun run(exe);
+    WaitReady(run);
     double elapsed = Now() - start;
-    process.Close(dialog);
+    run.Exit();
     return elapsed;
 }
 
 // Start until the process has ended, in milliseconds.
 double TimeRun(const std::wstring& exe) {
     double start = Now();
-    Process process(exe);
-    WaitForSingleObject(process.Handle(), 60000);
+    SetupRun run(exe, false);
+    run.WaitExit(60000);
     return Now() - start;
+}
+
+// From `act` until the success box shows, in milliseconds; the box is answered.
+template <typename Act>
+double TimeToSuccess(SetupRun& run, Act act) {
+    double start = Now();
+    act();
+    if (!run.BoxWithin(60000)) throw TestFailure("no message box appeared");
+    double elapsed = Now() - start;
+    MessageBoxInfo box = run.WaitBox();
+    if (box.caption != L"安装 Photoshop 插件成功") throw TestFailure("not the success box: " + Utf8(box.text));
+    run.Answer(box, IDOK);
+    return elapsed;
 }
 
 // ---- figures -----------------------------------------------------------------
@@ -179,53 +100,46 @@ void Interleave(std::vector<std::function<void(bool record)>> steps) {
         for (auto& step : steps) step(true);
 }
 
-std::wstring CatalogText(long count, long written, const std::wstring& filePattern) {
-    std::wstring text = L"[PlugInInfo]\r\nCount=" + std::to_wstring(count) + L"\r\n";
-    for (long n = 1; n <= written; ++n) text += L"PlugIn" + std::to_wstring(n) + L"=S" + std::to_wstring(n) + L"\r\n";
+// `written` entries (of `count`), each with a plug-in file named by `filePattern`.
+std::wstring CatalogText(long count, long written, const wchar_t* filePattern) {
+    std::vector<Entry> entries;
     for (long n = 1; n <= written; ++n) {
         wchar_t file[64];
-        swprintf(file, 64, filePattern.c_str(), n);
-        text += L"[S" + std::to_wstring(n) + L"]\r\nName=插件 " + std::to_wstring(n) + L"\r\nSrcFile=" + file +
-                L"\r\nSubDir1=Filters\r\nSubDir2=滤镜\r\nDescription=第 " + std::to_wstring(n) + L" 个插件。\r\n";
+        swprintf(file, 64, filePattern, n);
+        entries.push_back({L"插件 " + std::to_wstring(n), file, L"第 " + std::to_wstring(n) + L" 个插件。", L"Filters",
+                           L"滤镜"});
     }
-    return text;
+    return CatalogOf(entries, count);
 }
 
 // A program folder with `written` plug-ins of their own file each.
-void LayOutCatalog(const TempDir& dir, long count, long written) {
-    LayOutProgram(dir, CatalogText(count, written, L"P%05ld.8bf"));
-    CopyInput(L"bench_catalog_floor.exe", dir / L"bench_catalog_floor.exe");
-    for (long n = 1; n <= written; ++n) {
-        wchar_t file[64];
-        swprintf(file, 64, L"P%05ld.8bf", n);
-        CopyInput(L"CorvaneSharpen.8bf", dir / file);
+struct CatalogFixture : Fixture {
+    explicit CatalogFixture(long count) : Fixture(CatalogText(count, count, L"P%05ld.8bf")) {
+        Editor();
+        CopyInput(L"bench_catalog_floor.exe", *this / L"bench_catalog_floor.exe");
+        for (long n = 1; n <= count; ++n) {
+            wchar_t file[64];
+            swprintf(file, 64, L"P%05ld.8bf", n);
+            CopyInput(L"CorvaneSharpen.8bf", *this / file);
+        }
     }
-}
-
-// The editor's plug-in folder the program finds at start, with one sub-folder.
-void SetUpEditor(const TempDir& root) {
-    MakeDirs(root / L"PS\\Plug-Ins\\Filters");
-    SetPhotoshopVersions({{L"10.0", root / L"PS"}});
-}
+};
 
 void StartFigure() {
-    TempDir dir;
-    LayOutProgram(dir,
-                  L"[PlugInInfo]\r\nCount=3\r\nPlugIn1=A\r\nPlugIn2=B\r\nPlugIn3=C\r\n"
-                  L"[A]\r\nName=锐化大师\r\nSrcFile=CorvaneSharpen.8bf\r\nSubDir1=Filters\r\n"
-                  L"[B]\r\nName=Frame\r\nSrcFile=CorvaneFrame.8bf\r\n[C]\r\nName=Glow\r\nSrcFile=CorvaneGlow.8bf\r\n",
-                  {L"CorvaneSharpen.8bf", L"CorvaneFrame.8bf", L"CorvaneGlow.8bf"});
+    Fixture dir(CatalogOf({{L"锐化大师", L"CorvaneSharpen.8bf", std::nullopt, L"Filters"},
+                           {L"Frame", L"CorvaneFrame.8bf"},
+                           {L"Glow", L"CorvaneGlow.8bf"}}),
+                {L"CorvaneSharpen.8bf", L"CorvaneFrame.8bf", L"CorvaneGlow.8bf"});
+    dir.Editor();
     CopyInput(L"bench_dialog.exe", dir / L"bench_dialog.exe");
     Series program, baseline;
-    Interleave({[&](bool r) { double t = TimeStart(dir / L"CorvaneSetup.exe"); if (r) program.values.push_back(t); },
+    Interleave({[&](bool r) { double t = TimeStart(dir.exe); if (r) program.values.push_back(t); },
                 [&](bool r) { double t = TimeStart(dir / L"bench_dialog.exe"); if (r) baseline.values.push_back(t); }});
     PrintFigure("start, 3 entries / same dialog", "ms", program, baseline);
 }
 
 void CatalogFigure() {
-    TempDir small, large;
-    LayOutCatalog(small, 100, 100);
-    LayOutCatalog(large, 1000, 1000);
+    CatalogFixture small(100), large(1000);
     double p100 = 0, f100 = 0, p1000 = 0, f1000 = 0;
     Series program, floor, program1000, floor1000;
     Interleave({[&](bool) { p100 = TimeStart(small / L"CorvaneSetup.exe"); },
@@ -246,17 +160,17 @@ void CatalogFigure() {
 }
 
 void HugeCountFigure() {
-    TempDir dir;
-    LayOutProgram(dir, CatalogText(100000, 3, L"CorvaneSharpen.8bf"), {L"CorvaneSharpen.8bf"});
+    Fixture dir(CatalogText(100000, 3, L"CorvaneSharpen.8bf"), {L"CorvaneSharpen.8bf"});
+    dir.Editor();
     CopyInput(L"bench_dialog.exe", dir / L"bench_dialog.exe");
     Series program, baseline;
     // Slow builds take many seconds a start: then one timed run says enough.
-    double first = TimeStart(dir / L"CorvaneSetup.exe", 600000);
+    double first = TimeStart(dir.exe);
     if (first > 10000) {
         program.values.push_back(first);
         baseline.values.push_back(TimeStart(dir / L"bench_dialog.exe"));
     } else {
-        Interleave({[&](bool r) { double t = TimeStart(dir / L"CorvaneSetup.exe"); if (r) program.values.push_back(t); },
+        Interleave({[&](bool r) { double t = TimeStart(dir.exe); if (r) program.values.push_back(t); },
                     [&](bool r) { double t = TimeStart(dir / L"bench_dialog.exe"); if (r) baseline.values.push_back(t); }});
     }
     PrintFigure("start, Count=100000 with 3 written", "ms", program, baseline);
@@ -277,18 +191,18 @@ int ListFolder(const std::wstring& folder) {
 }
 
 void KeystrokeFigures() {
-    TempDir dir, folders;
-    LayOutProgram(dir, CatalogText(1, 1, L"CorvaneSharpen.8bf"), {L"CorvaneSharpen.8bf"});
+    Fixture dir(CatalogText(1, 1, L"CorvaneSharpen.8bf"), {L"CorvaneSharpen.8bf"});
+    dir.Editor();
+    TempDir folders;
     const int sizes[] = {500, 5000};
     for (int size : sizes) {
         std::wstring folder = folders / std::to_wstring(size);
         MakeDirs(folder);
         for (int i = 0; i < size; ++i) CreateDirectoryW((folder + L"\\子目录 " + std::to_wstring(i)).c_str(), nullptr);
     }
-    Process process(dir / L"CorvaneSetup.exe");
-    HWND dialog = process.WaitReady();
-    HWND folderBox = GetDlgItem(dialog, IDC_PLUGIN_DIR), subBox = GetDlgItem(dialog, IDC_SUB_DIR);
-    HWND edit = FindWindowExW(folderBox, nullptr, L"Edit", nullptr);
+    SetupRun run(dir.exe);
+    WaitReady(run);
+    HWND subBox = run.Item(IDC_SUB_DIR), edit = FindWindowExW(run.Item(IDC_PLUGIN_DIR), nullptr, L"Edit", nullptr);
     if (!edit) throw TestFailure("no edit field in the folder box");
     for (int size : sizes) {
         const std::wstring folder = folders / std::to_wstring(size);
@@ -313,12 +227,11 @@ void KeystrokeFigures() {
         std::string name = "keystroke, " + std::to_string(size) + " sub-folders / listing";
         PrintFigure(name.c_str(), "ms", program, baseline);
     }
-    process.Close(dialog);
+    run.Exit();
 }
 
 void InstallFigures() {
-    TempDir dir;
-    LayOutProgram(dir, CatalogText(1, 1, L"Big.8bf"));
+    Fixture dir(CatalogText(1, 1, L"Big.8bf"));
     CopyInput(L"bench_dialog.exe", dir / L"bench_dialog.exe");
     // A plug-in of 256 MiB: the sample with data appended, so it keeps its version.
     std::string bytes = ReadBytes(Input(L"CorvaneSharpen.8bf"));
@@ -330,54 +243,42 @@ void InstallFigures() {
     for (long long total = bytes.size(); total < (256ll << 20); total += chunk.size())
         WriteFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &written, nullptr);
     CloseHandle(file);
-    SetUpEditor(dir);
-    const std::wstring destination = dir / L"PS\\Plug-Ins\\Filters\\Big.8bf";
+    const std::wstring destination = dir.Editor() + L"\\Filters\\Big.8bf";
+    MakeDirs(dir / L"PS\\Plug-Ins\\Filters");
     const std::wstring source = dir / L"Big.8bf";
 
-    Process process(dir / L"CorvaneSetup.exe");
-    HWND dialog = process.WaitReady();
-    HWND install = GetDlgItem(dialog, IDC_INSTALL);
+    SetupRun run(dir.exe);
+    WaitReady(run);
     // The baseline: the same dialog whose Install is CopyFileW and the same box.
-    Process copier(dir / L"bench_dialog.exe", L"\"" + source + L"\" \"" + destination + L"\"");
-    HWND copierDialog = copier.WaitReady();
-    HWND copierInstall = GetDlgItem(copierDialog, IDC_INSTALL);
+    SetupRun copier(dir / L"bench_dialog.exe", true, L"\"" + source + L"\" \"" + destination + L"\"");
+    WaitReady(copier);
     // Install pressed (or the overwrite question answered) until the success box shows.
-    auto timeClick = [](const Process& owner, HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
-        double start = Now();
-        PostMessageW(target, message, wParam, lParam);
-        HWND box = WaitVisible(owner.Pid(), kSuccessCaption);
-        double elapsed = Now() - start;
-        Dismiss(box, IDOK);
-        return elapsed;
-    };
     Series fresh, freshCopy, over, overCopy;
     Interleave({[&](bool r) {
                     DeleteFileW(destination.c_str());
-                    double t = timeClick(process, install, BM_CLICK, 0, 0);
+                    double t = TimeToSuccess(run, [&] { run.Click(IDC_INSTALL); });
                     if (r) fresh.values.push_back(t);
                 },
                 [&](bool r) {
                     DeleteFileW(destination.c_str());
-                    double t = timeClick(copier, copierInstall, BM_CLICK, 0, 0);
+                    double t = TimeToSuccess(copier, [&] { copier.Click(IDC_INSTALL); });
                     if (r) freshCopy.values.push_back(t);
                 },
                 [&](bool r) {
                     // Timed from the answer to the overwrite question.
-                    PostMessageW(install, BM_CLICK, 0, 0);
-                    // The question has the dialog's caption.
-                    HWND box = WaitVisible(process.Pid(), kDialogCaption, dialog);
-                    double t = timeClick(process, box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
-                                         reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
+                    run.Click(IDC_INSTALL);
+                    MessageBoxInfo question = run.WaitBox();
+                    double t = TimeToSuccess(run, [&] { run.Answer(question, IDYES); });
                     if (r) over.values.push_back(t);
                 },
                 [&](bool r) {
-                    double t = timeClick(copier, copierInstall, BM_CLICK, 0, 0);
+                    double t = TimeToSuccess(copier, [&] { copier.Click(IDC_INSTALL); });
                     if (r) overCopy.values.push_back(t);
                 }});
     PrintFigure("install 256 MiB / CopyFileW + box", "ms", fresh, freshCopy);
     PrintFigure("install over it / CopyFileW over + box", "ms", over, overCopy);
-    copier.Close(copierDialog);
-    process.Close(dialog);
+    copier.Exit();
+    run.Exit();
 }
 
 }  // namespace
@@ -388,6 +289,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     g_inputs = argv[1];
+    g_pollMs = 1;  // so that a poll adds little to what it measures
     if (argc >= 3) g_runs = std::max(1, _wtoi(argv[2]));
     auto wanted = [&](const wchar_t* name) {
         if (argc < 4) return true;
@@ -408,8 +310,6 @@ int wmain(int argc, wchar_t** argv) {
     for (const Figure& figure : figures) {
         if (!wanted(figure.name)) continue;
         try {
-            TempDir root;
-            SetUpEditor(root);
             figure.run();
         } catch (const std::exception& e) {
             printf("%s: failed: %s\n", Utf8(figure.name).c_str(), e.what());

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <sstream>
 
+#include "app/placement_logic.h"
 #include "tests/e2e/harness.h"
 
 namespace {
 
-const wchar_t kOneEntry[] =
-    L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=A\r\n[A]\r\nName=锐化大师\r\nSrcFile=CorvaneSharpen.8bf\r\n";
+const std::wstring kOneEntry = CatalogOf({{L"锐化大师", L"CorvaneSharpen.8bf"}});
 
 HWND FindChildOfClass(HWND parent, const wchar_t* className) {
     return FindWindowExW(parent, nullptr, className, nullptr);
@@ -42,29 +42,16 @@ std::wstring ProbeIcons(SetupRun& run, const TempDir& dir) {
     return std::wstring(text.begin(), text.end());
 }
 
-// Placed one caption-button width left of centre and a third of the way down
-// the 1024 x 768 screen, with both icons set and the link over the hidden
-// label; the note came before the dialog showed.
+// Both icons set and the link over the hidden label; the note came before
+// the dialog showed. (Its place is checked at each scale below.)
 void PlacementIconsAndLink() {
-    TempDir dir;
-    LayOutProgram(dir, kOneEntry, {L"CorvaneSharpen.8bf"});
-    SetupRun run(dir / L"CorvaneSetup.exe", false);
-    MessageBoxInfo note = run.WaitBox();
-    CHECK_TEXT(note.caption, L"注意");
-    CHECK_TEXT(note.text, kNoteText);
-    CHECK_TEXT(note.icon, L"information");
-    CHECK(note.buttons == std::vector<int>{IDOK});
+    Fixture dir(kOneEntry, {L"CorvaneSharpen.8bf"});
+    SetupRun run(dir.exe, false);
+    CHECK(run.BoxWithin(10000));
     CHECK(!IsWindowVisible(run.DialogWindow()));
-    run.Answer(note, IDOK);
+    EXPECT_BOX(run, kNote, IDOK);
 
     HWND dialog = run.Dialog();
-    RECT window;
-    GetWindowRect(dialog, &window);
-    const int w = window.right - window.left, h = window.bottom - window.top;
-    CHECK_INT(GetSystemMetrics(SM_CXSCREEN), 1024);
-    CHECK_INT(window.left, (1024 - w) / 2 - GetSystemMetrics(SM_CXSIZE));
-    CHECK_INT(window.top, (768 - h) / 3);
-
     CHECK_TEXT(ProbeIcons(run, dir), L"1 1");
 
     HWND link = FindChildOfClass(dialog, L"SysLink");
@@ -81,19 +68,15 @@ void PlacementIconsAndLink() {
         GetWindowTextW(link, text, 256);
         CHECK_TEXT(text, L"Photoshop 插件安装工具，由 <a href=\"https://corvane.example/\">Corvane 工作室</a> 提供。");
     }
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 // Without a catalog nothing after the catalog is set up: the dialog stays at
 // its template place, with no icons, no link and no note.
 void NoDecorationsWithoutCatalog() {
-    TempDir dir;
-    LayOutProgram(dir, L"");
-    SetupRun run(dir / L"CorvaneSetup.exe", false);
-    MessageBoxInfo box = run.WaitBox();
-    CHECK_TEXT(box.caption, L"Corvane");
-    run.Answer(box, IDOK);
+    Fixture dir(L"");
+    SetupRun run(dir.exe, false);
+    EXPECT_BOX(run, (Box{L"Corvane", L"没有找到需要安装的插件。", L"warning", {IDOK}}), IDOK);
     CHECK(!run.BoxWithin(300));
     HWND dialog = run.Dialog();
     RECT window;
@@ -102,40 +85,33 @@ void NoDecorationsWithoutCatalog() {
     CHECK_INT(window.top, 0);
     CHECK_TEXT(ProbeIcons(run, dir), L"0 0");
     CHECK(FindChildOfClass(dialog, L"SysLink") == nullptr);
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
-// The icon group in the built program: nine images, 48, 32 and 16 pixels at
-// 4, 8 and 32 bits, and for higher display scales 64, 40, 24 and 20 pixels at
-// 32 bits, in the Chinese (PRC) language.
+// The icon group in the built program, in the Chinese (PRC) language: one
+// row per image, width and bits per pixel; 64, 40, 24 and 20 pixels serve
+// higher display scales.
 void IconGroupResource() {
+    const std::vector<std::pair<int, int>> images = {{48, 4},  {48, 8},  {48, 32}, {32, 4},  {32, 8},  {32, 32}, {16, 4},
+                                                     {16, 8},  {16, 32}, {64, 32}, {40, 32}, {24, 32}, {20, 32}};
     HMODULE exe = LoadLibraryExW(Input(L"CorvaneSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    CHECK(exe != nullptr);
-    if (!exe) return;
-    HRSRC found = FindResourceExW(exe, RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_APP),
-                                  MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
+    HRSRC found = exe ? FindResourceExW(exe, RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_APP),
+                                        MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED))
+                      : nullptr;
     CHECK(found != nullptr);
     if (found) {
         const BYTE* group = static_cast<const BYTE*>(LockResource(LoadResource(exe, found)));
-        const WORD count = *reinterpret_cast<const WORD*>(group + 4);
-        CHECK_INT(count, 13);
-        int seen[3][3] = {}, scaled[4] = {};
-        for (int i = 0; i < count && i < 13; ++i) {
-            const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY
-            const int size = entry[0], bits = *reinterpret_cast<const WORD*>(entry + 6);
-            const int s = size == 48 ? 0 : size == 32 ? 1 : size == 16 ? 2 : -1;
-            const int b = bits == 4 ? 0 : bits == 8 ? 1 : bits == 32 ? 2 : -1;
-            const int x = size == 64 ? 0 : size == 40 ? 1 : size == 24 ? 2 : size == 20 ? 3 : -1;
-            CHECK(((s >= 0 && b >= 0) || (x >= 0 && bits == 32)) && entry[1] == size);
-            if (s >= 0 && b >= 0) ++seen[s][b];
-            if (x >= 0 && bits == 32) ++scaled[x];
+        std::vector<std::pair<int, int>> seen;
+        for (int i = 0; i < *reinterpret_cast<const WORD*>(group + 4); ++i) {
+            const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY: square images only
+            seen.push_back({entry[0] == entry[1] ? entry[0] : -1, *reinterpret_cast<const WORD*>(entry + 6)});
         }
-        for (auto& row : seen)
-            for (int n : row) CHECK_INT(n, 1);
-        for (int n : scaled) CHECK_INT(n, 1);
+        std::sort(seen.begin(), seen.end());
+        std::vector<std::pair<int, int>> expected = images;
+        std::sort(expected.begin(), expected.end());
+        CHECK(seen == expected);
     }
-    FreeLibrary(exe);
+    if (exe) FreeLibrary(exe);
 }
 
 // The manifest as the loader reads it: aware of the system DPI, and made for
@@ -198,20 +174,53 @@ bool FindLinkPoint(HWND link, POINT* point) {
     return found;
 }
 
+// The https handler's command replaced while it lives; the old one is read
+// through a handle that may read and put back however the scenario ends, or
+// removed with the key if there was none.
+class HandlerSwap {
+public:
+    explicit HandlerSwap(const std::wstring& command) {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+            keyExisted_ = true;
+            DWORD bytes = 0;
+            if (RegQueryValueExW(key, nullptr, nullptr, &type_, nullptr, &bytes) == ERROR_SUCCESS) {
+                saved_.resize(bytes);
+                valueExisted_ = RegQueryValueExW(key, nullptr, nullptr, &type_, saved_.data(), &bytes) == ERROR_SUCCESS;
+                saved_.resize(bytes);
+            }
+            RegCloseKey(key);
+            if (!valueExisted_ && bytes) throw TestFailure("cannot save the https handler");
+        }
+        if (RegSetKeyValueW(HKEY_CLASSES_ROOT, kKey, nullptr, REG_SZ, command.c_str(),
+                            static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+            throw TestFailure("cannot set the https handler");
+    }
+    ~HandlerSwap() {
+        if (!keyExisted_) {
+            RegDeleteKeyW(HKEY_CLASSES_ROOT, kKey);
+        } else if (valueExisted_) {
+            RegSetKeyValueW(HKEY_CLASSES_ROOT, kKey, nullptr, type_, saved_.data(), static_cast<DWORD>(saved_.size()));
+        } else {
+            RegDeleteKeyValueW(HKEY_CLASSES_ROOT, kKey, nullptr);
+        }
+    }
+    HandlerSwap(const HandlerSwap&) = delete;
+    HandlerSwap& operator=(const HandlerSwap&) = delete;
+
+private:
+    static constexpr const wchar_t* kKey = L"https\\shell\\open\\command";
+    bool keyExisted_ = false, valueExisted_ = false;
+    DWORD type_ = REG_SZ;
+    std::vector<BYTE> saved_;
+};
+
 // A click on the author's name, and Enter on the focused link, open the
 // address through the shell's https handler.
 void LinkOpensAddress() {
-    TempDir dir;
-    LayOutProgram(dir, kOneEntry);
+    Fixture dir(kOneEntry);
     CopyInput(L"link_recorder.exe", dir / L"link_recorder.exe");
-    HKEY key;
-    const std::wstring command = L"\"" + (dir / L"link_recorder.exe") + L"\" \"%1\"";
-    RegCreateKeyExW(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-    wchar_t saved[1024] = L"";
-    DWORD savedBytes = sizeof(saved) - sizeof(wchar_t);
-    RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &savedBytes);
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    HandlerSwap handler(L"\"" + (dir / L"link_recorder.exe") + L"\" \"%1\"");
 
     const std::wstring record = dir / L"link-record.txt";
     auto waitRecord = [&] {
@@ -221,7 +230,7 @@ void LinkOpensAddress() {
         DeleteFileW(record.c_str());
         return text;
     };
-    SetupRun run(dir / L"CorvaneSetup.exe");
+    SetupRun run(dir.exe);
     HWND link = FindChildOfClass(run.Dialog(), L"SysLink");
     POINT at = {};
     Sleep(300);  // let the dialog paint
@@ -240,10 +249,7 @@ void LinkOpensAddress() {
         CHECK(opened(waitRecord()));
     }
     CHECK(IsWindowVisible(run.Dialog()));
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), savedBytes + sizeof(wchar_t));
-    RegCloseKey(key);
+    run.Exit();
 }
 
 // The dialog as the program lays it out, measured by the probe from inside.
@@ -316,19 +322,16 @@ std::string Name(const ControlLayout& c) { return c.className + " " + std::to_st
 
 // At 100, 150 and 200 %: the icons are loaded at the scaled sizes; every control lies in the client area, none overlaps
 // another and no text is wider or taller than its control; the placement
-// rules hold.
+// rule holds.
 void LayoutAtEachScale() {
-    TempDir dir;
-    LayOutProgram(dir, L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=A\r\n[A]\r\nName=锐化大师 Sharpen\r\n"
-                       L"SrcFile=CorvaneSharpen.8bf\r\nDescription=边缘感知锐化，保留细节并抑制噪点。\r\n",
-                  {L"CorvaneSharpen.8bf"});
+    Fixture dir(CatalogOf({{L"锐化大师 Sharpen", L"CorvaneSharpen.8bf", L"边缘感知锐化，保留细节并抑制噪点。"}}),
+                {L"CorvaneSharpen.8bf"});
     for (int dpi : {96, 144, 192}) {
         const std::string at = " at " + std::to_string(dpi) + " dpi";
         DisplayScale scale(dpi);
-        SetupRun run(dir / L"CorvaneSetup.exe");
+        SetupRun run(dir.exe);
         Layout l = ProbeLayout(run, dir);
-        run.Click(IDCANCEL);
-        CHECK_INT(run.WaitExit(), 2);
+        run.Exit();
         CHECK_INT(l.dpi, dpi);
         // Wine scales these with the DPI as Windows does; the icons follow them.
         CHECK_INT(l.icon, MulDiv(32, dpi, 96));
@@ -340,12 +343,12 @@ void LayoutAtEachScale() {
         CHECK_INT(l.shown.cx, l.icon);
         CHECK_INT(l.shown.cy, l.iconHeight);
 
-        const int w = l.window.right - l.window.left, h = l.window.bottom - l.window.top;
-        int x = std::max(0, l.screenWidth - w) / 2 - l.captionButton, y = std::max(0, l.screenHeight - h) / 3;
-        if (x + w > l.screenWidth) x = std::max(0, l.screenWidth - w);
-        if (y + h > l.screenHeight) y = std::max(0, l.screenHeight - h);
-        CHECK_INT(l.window.left, x);
-        CHECK_INT(l.window.top, y);
+        // Where the placement rule (its own unit tests state it) puts it on this screen.
+        const PlacementPoint place = ComputeDialogPosition({0, 0, l.screenWidth, l.screenHeight,
+                                                            l.window.right - l.window.left, l.window.bottom - l.window.top,
+                                                            l.captionButton, true, l.screenWidth, l.screenHeight});
+        CHECK_INT(l.window.left, place.x);
+        CHECK_INT(l.window.top, place.y);
 
         const RECT client = {0, 0, l.client.cx, l.client.cy};
         bool linkSeen = false;
@@ -375,7 +378,7 @@ void LayoutAtEachScale() {
 void RunDecorationsTests() {
     Scenario("placement, icons and the credit link", PlacementIconsAndLink);
     Scenario("no placement, icons or link without a catalog", NoDecorationsWithoutCatalog);
-    Scenario("the icon group holds nine images and four for higher scales", IconGroupResource);
+    Scenario("the icon group holds its thirteen images", IconGroupResource);
     Scenario("the credit link opens its address by click and by Enter", LinkOpensAddress);
     Scenario("the manifest: system DPI awareness, Windows 7 to 11", ManifestDeclarations);
     Scenario("layout and icons at 100, 150 and 200 %", LayoutAtEachScale);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+int g_pollMs = 20;
+
 namespace {
 
 const char* g_scenario = "";
@@ -22,7 +24,7 @@ bool WaitFor(Ready ready, int timeoutMs) {
     for (DWORD start = GetTickCount();;) {
         if (ready()) return true;
         if (GetTickCount() - start > static_cast<DWORD>(timeoutMs)) return false;
-        Sleep(20);
+        Sleep(g_pollMs);
     }
 }
 
@@ -250,10 +252,38 @@ void CopyInput(const wchar_t* name, const std::wstring& to) {
     if (!CopyFileW(Input(name).c_str(), to.c_str(), FALSE)) throw TestFailure("cannot copy " + Utf8(name));
 }
 
-void LayOutProgram(const TempDir& dir, const std::wstring& catalog, const std::vector<std::wstring>& plugins) {
-    CopyInput(L"CorvaneSetup.exe", dir / L"CorvaneSetup.exe");
-    if (!catalog.empty()) WriteUtf16File(dir / L"Corvane.ini", catalog);
-    for (const std::wstring& plugin : plugins) CopyInput(plugin.c_str(), dir / plugin);
+std::wstring CatalogOf(const std::vector<Entry>& entries, long count) {
+    std::wstring index = L"[PlugInInfo]\r\nCount=" + std::to_wstring(count < 0 ? long(entries.size()) : count) + L"\r\n",
+                 sections;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::wstring n = std::to_wstring(i + 1);
+        index += L"PlugIn" + n + L"=P" + n + L"\r\n";
+        sections += L"[P" + n + L"]\r\n";
+        const Entry& e = entries[i];
+        const std::pair<const wchar_t*, const std::optional<std::wstring>*> fields[] = {{L"Name", &e.name},
+                                                                         {L"SrcFile", &e.srcFile},
+                                                                         {L"Description", &e.description},
+                                                                         {L"SubDir1", &e.subDir1},
+                                                                         {L"SubDir2", &e.subDir2}};
+        for (const auto& field : fields)
+            if (*field.second) sections += std::wstring(field.first) + L"=" + **field.second + L"\r\n";
+    }
+    return index + sections;
+}
+
+Fixture::Fixture(const std::wstring& catalog, const std::vector<std::wstring>& plugIns,
+                 const std::wstring& programFolder)
+    : program(programFolder.empty() ? path : *this / programFolder), exe(program + L"\\CorvaneSetup.exe") {
+    MakeDirs(program);
+    CopyInput(L"CorvaneSetup.exe", exe);
+    if (!catalog.empty()) WriteUtf16File(program + L"\\Corvane.ini", catalog);
+    for (const std::wstring& plugIn : plugIns) CopyInput(plugIn.c_str(), program + L"\\" + plugIn);
+}
+
+std::wstring Fixture::Editor(const std::wstring& install) {
+    MakeDirs(*this / install + L"\\Plug-Ins");
+    SetPhotoshopVersions({{L"10.0", *this / install}});
+    return *this / install + L"\\Plug-Ins";
 }
 
 void RemoveTree(const std::wstring& path) {
@@ -316,21 +346,49 @@ void ClearRegistry() {
 
 const wchar_t kNoteText[] = L"SHAutoComplete：插件路径下拉框将不能提供自动完成功能，不过这无关紧要。";
 
-SetupRun::SetupRun(const std::wstring& exe, bool expectNote) {
+const Box kNote = {L"注意", kNoteText, L"information", {IDOK}};
+
+SetupRun::SetupRun(const std::wstring& exe, bool expectNote, const std::wstring& arguments) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    std::wstring commandLine = L"\"" + exe + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
     if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                         &process_))
         throw TestFailure("cannot start " + Utf8(exe));
+    WaitIdle();
     if (expectNote) {
-        MessageBoxInfo note = WaitBox();
-        if (note.caption != L"注意" || note.text != kNoteText)
+        // Its icon is not classified here: that takes a while, and the
+        // benchmark times this.
+        MessageBoxInfo note;
+        if (!WaitFor([&] { return (note.window = FindBox()) != nullptr; }, 10000))
+            throw TestFailure("no message box appeared");
+        note.caption = WindowText(note.window);
+        note.text = WindowText(GetDlgItem(note.window, 0xFFFF));
+        if (note.caption != kNote.caption || note.text != kNote.text)
             throw TestFailure("expected the auto-completion note, got \"" + Utf8(note.caption) + "\": \"" +
                               Utf8(note.text) + "\"");
         Answer(note, IDOK);
     }
+}
+
+void SetupRun::WaitIdle() { WaitForInputIdle(process_.hProcess, 10000); }
+
+void SetupRun::Exit() {
+    Click(IDCANCEL);
+    CHECK_INT(WaitExit(), 2);
+}
+
+void ExpectBox(const char* file, int line, SetupRun& run, const Box& expected, int answer, int timeoutMs) {
+    MessageBoxInfo box = run.WaitBox(timeoutMs);
+    CheckText(file, line, "box caption", box.caption, expected.caption);
+    CheckText(file, line, "box text", box.text, expected.text);
+    CheckText(file, line, "box icon", box.icon, expected.icon);
+    std::string buttons;
+    for (int id : box.buttons) buttons += " " + std::to_string(id);
+    if (box.buttons != expected.buttons) Fail(file, line, "box buttons:" + buttons);
+    if (expected.defaultButton) CheckInt(file, line, "box default button", box.defaultButton, expected.defaultButton);
+    run.Answer(box, answer);
 }
 
 SetupRun::~SetupRun() {

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -50,10 +51,27 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool Exists(const std::wstring& path);
 void CopyInput(const wchar_t* name, const std::wstring& to);
-// The program, its catalog (text given without [PlugInInfo] boilerplate), and
-// the sample plug-ins named, laid out in `dir`.
-void LayOutProgram(const TempDir& dir, const std::wstring& catalog, const std::vector<std::wstring>& plugins = {});
 void RemoveTree(const std::wstring& path);
+
+// ---- fixtures --------------------------------------------------------------
+// One catalog entry, a row of a table; fields not given are not written.
+struct Entry {
+    std::optional<std::wstring> name, srcFile = {}, description = {}, subDir1 = {}, subDir2 = {};
+};
+// [PlugInInfo] with Count (the rows' number unless given) and PlugIn1..N
+// naming sections P1..PN, one per row.
+std::wstring CatalogOf(const std::vector<Entry>& entries, long count = -1);
+
+// A fresh folder holding the program (in `programFolder` below it, if given),
+// its catalog (no file when empty) and the sample plug-ins named.
+struct Fixture : TempDir {
+    explicit Fixture(const std::wstring& catalog, const std::vector<std::wstring>& plugIns = {},
+                     const std::wstring& programFolder = L"");
+    // An editor installed in `install` (below the fixture) with a Plug-Ins
+    // folder, registered as version 10.0; the plug-in folder's path.
+    std::wstring Editor(const std::wstring& install = L"PS");
+    std::wstring program, exe;  // the program's folder and file
+};
 
 // ---- the Unix side (Wine starts Unix programs too) -------------------------
 std::string UnixPath(const std::wstring& path);  // Wine's own mapping
@@ -89,7 +107,9 @@ class SetupRun {
 public:
     // Starts `exe`; with `expectNote` it also waits for the start-up
     // auto-completion note (Wine's stub always raises it) and dismisses it.
-    explicit SetupRun(const std::wstring& exe, bool expectNote = true);
+    // It waits for the program's first idle moment before polling for windows:
+    // polls through Wine's one server slow the start the benchmark times.
+    explicit SetupRun(const std::wstring& exe, bool expectNote = true, const std::wstring& arguments = L"");
     ~SetupRun();
     SetupRun(const SetupRun&) = delete;
     SetupRun& operator=(const SetupRun&) = delete;
@@ -103,6 +123,9 @@ public:
     HWND Focused();
     bool BoxWithin(int timeoutMs);  // a message box appears within the time
     void Answer(const MessageBoxInfo& box, int id);
+    // Exit pressed: the program ends with 2.
+    void Exit();
+    void WaitIdle();  // until the program waits for input
 
     std::wstring Text(int id);
     std::vector<std::wstring> Items(int id);
@@ -124,5 +147,18 @@ private:
     std::vector<HWND> answered_;
 };
 
+// The box expected next: checked field by field (the default button only
+// when given), then answered.
+struct Box {
+    std::wstring caption, text, icon;
+    std::vector<int> buttons;
+    int defaultButton = 0;
+};
+#define EXPECT_BOX(run, expected, answer) ExpectBox(__FILE__, __LINE__, (run), (expected), (answer))
+void ExpectBox(const char* file, int line, SetupRun& run, const Box& expected, int answer, int timeoutMs = 10000);
+
+extern int g_pollMs;  // how often waits look again; the benchmark looks often
+
 // Expected texts
 extern const wchar_t kNoteText[];
+extern const Box kNote;

@@ -4,10 +4,8 @@
 
 namespace {
 
-const wchar_t kCatalog[] =
-    L"[PlugInInfo]\r\nCount=2\r\nPlugIn1=Sharpen\r\nPlugIn2=Frame\r\n"
-    L"[Sharpen]\r\nName=锐化\r\nSrcFile=CorvaneSharpen.8bf\r\nSubDir1=Filters\r\n"
-    L"[Frame]\r\nName=相框\r\nSrcFile=CorvaneFrame.8bf\r\n";
+const std::wstring kCatalog =
+    CatalogOf({{L"锐化", L"CorvaneSharpen.8bf", std::nullopt, L"Filters"}, {L"相框", L"CorvaneFrame.8bf"}});
 
 // The system's own text, so the expected box matches Wine's wording and line break.
 std::wstring SystemText(DWORD code) {
@@ -26,40 +24,25 @@ void Install(SetupRun& run, const std::wstring& folder, const std::wstring& subF
     run.Click(IDC_INSTALL);
 }
 
-void ExpectSuccess(SetupRun& run, const std::wstring& destination) {
-    MessageBoxInfo box = run.WaitBox();
-    CHECK_TEXT(box.caption, L"安装 Photoshop 插件成功");
-    CHECK_TEXT(box.text, L"Photoshop 插件已经成功安装到以下位置:\r\n" + destination + L"\r\n使用之前请重新启动 Photoshop。");
-    CHECK_TEXT(box.icon, L"information");
-    CHECK((box.buttons == std::vector<int>{IDOK}));
-    run.Answer(box, IDOK);
+Box Success(const std::wstring& destination) {
+    return {L"安装 Photoshop 插件成功",
+            L"Photoshop 插件已经成功安装到以下位置:\r\n" + destination + L"\r\n使用之前请重新启动 Photoshop。",
+            L"information", {IDOK}};
 }
 
-void ExpectFailure(SetupRun& run, DWORD code) {
-    MessageBoxInfo box = run.WaitBox();
-    CHECK_TEXT(box.caption, L"安装 Photoshop 插件失败");
-    CHECK_TEXT(box.text, L"[ " + std::to_wstring(code) + L" ] " + SystemText(code));
-    CHECK_TEXT(box.icon, L"warning");
-    CHECK((box.buttons == std::vector<int>{IDOK}));
-    run.Answer(box, IDOK);
+Box Failure(DWORD code) {
+    return {L"安装 Photoshop 插件失败", L"[ " + std::to_wstring(code) + L" ] " + SystemText(code), L"warning", {IDOK}};
 }
 
-void AnswerQuestion(SetupRun& run, const std::wstring& text, int defaultButton, int answer) {
-    MessageBoxInfo box = run.WaitBox();
-    CHECK_TEXT(box.caption, L"安装 Photoshop 插件");
-    CHECK_TEXT(box.text, text);
-    CHECK_TEXT(box.icon, L"question");
-    CHECK((box.buttons == std::vector<int>{IDYES, IDNO}));
-    CHECK_INT(box.defaultButton, defaultButton);
-    run.Answer(box, answer);
+Box Question(const std::wstring& text, int defaultButton) {
+    return {L"安装 Photoshop 插件", text, L"question", {IDYES, IDNO}, defaultButton};
 }
 
-void AnswerOverwrite(SetupRun& run, const std::wstring& installed, const std::wstring& newVersion, int answer) {
-    AnswerQuestion(run,
-                   L"注意：插件文件[ CorvaneSharpen.8bf ]已经存在。\r\n\r\n已经安装的版本：" + installed +
-                       L"\r\n将要安装的版本：" + newVersion +
-                       L"\r\n\r\n选择[ 是( YES ) ]将覆盖安装，选择[ 否( NO ) ]将取消安装。\r\n您是否要继续安装？",
-                   IDYES, answer);
+Box Overwrite(const std::wstring& installed, const std::wstring& newVersion) {
+    return Question(L"注意：插件文件[ CorvaneSharpen.8bf ]已经存在。\r\n\r\n已经安装的版本：" + installed +
+                        L"\r\n将要安装的版本：" + newVersion +
+                        L"\r\n\r\n选择[ 是( YES ) ]将覆盖安装，选择[ 否( NO ) ]将取消安装。\r\n您是否要继续安装？",
+                    IDYES);
 }
 
 int EntriesIn(const std::wstring& folder) {
@@ -78,44 +61,43 @@ int EntriesIn(const std::wstring& folder) {
 // folder box (refused: it names no folder), the folder "\"; and no entry
 // selected.
 void Destinations() {
-    TempDir dir;
-    LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf", L"CorvaneFrame.8bf"});
+    Fixture dir(kCatalog, {L"CorvaneSharpen.8bf", L"CorvaneFrame.8bf"});
     const std::wstring plugIns = dir / L"PS\\Plug-Ins";
     MakeDirs(plugIns + L"\\Filters\\Corvane");
     MakeDirs(plugIns + L"\\Empty");
     const std::string sharpen = ReadBytes(Input(L"CorvaneSharpen.8bf")), frame = ReadBytes(Input(L"CorvaneFrame.8bf"));
-    SetupRun run(dir / L"CorvaneSetup.exe");
+    SetupRun run(dir.exe);
 
     Install(run, plugIns + L"\\", L"Filters");
-    ExpectSuccess(run, plugIns + L"\\Filters\\CorvaneSharpen.8bf");
+    EXPECT_BOX(run, Success(plugIns + L"\\Filters\\CorvaneSharpen.8bf"), IDOK);
     CHECK(ReadBytes(plugIns + L"\\Filters\\CorvaneSharpen.8bf") == sharpen);
 
     Install(run, plugIns + L"\\", L"");
-    ExpectSuccess(run, plugIns + L"\\CorvaneSharpen.8bf");
+    EXPECT_BOX(run, Success(plugIns + L"\\CorvaneSharpen.8bf"), IDOK);
     CHECK(ReadBytes(plugIns + L"\\CorvaneSharpen.8bf") == sharpen);
 
     // Not a listed sub-folder, and a command with an unusual notification code.
     run.SetEditText(IDC_PLUGIN_DIR, plugIns);
     run.SetEditText(IDC_SUB_DIR, L"Filters\\Corvane");
     run.Post(WM_COMMAND, MAKEWPARAM(IDC_INSTALL, 1234), 0);
-    ExpectSuccess(run, plugIns + L"\\Filters\\Corvane\\CorvaneSharpen.8bf");
+    EXPECT_BOX(run, Success(plugIns + L"\\Filters\\Corvane\\CorvaneSharpen.8bf"), IDOK);
     CHECK(ReadBytes(plugIns + L"\\Filters\\Corvane\\CorvaneSharpen.8bf") == sharpen);
 
     run.Select(IDC_PLUGIN_LIST, 1);
     Install(run, plugIns, L"Filters");
-    ExpectSuccess(run, plugIns + L"\\Filters\\CorvaneFrame.8bf");
+    EXPECT_BOX(run, Success(plugIns + L"\\Filters\\CorvaneFrame.8bf"), IDOK);
     CHECK(ReadBytes(plugIns + L"\\Filters\\CorvaneFrame.8bf") == frame);
 
     const std::wstring rootless = plugIns.substr(3) + L"\\Empty";
     Install(run, L"", rootless);
-    ExpectFailure(run, ERROR_PATH_NOT_FOUND);
+    EXPECT_BOX(run, Failure(ERROR_PATH_NOT_FOUND), IDOK);
     Install(run, L"   ", rootless);
-    ExpectFailure(run, ERROR_PATH_NOT_FOUND);
+    EXPECT_BOX(run, Failure(ERROR_PATH_NOT_FOUND), IDOK);
     CHECK_INT(EntriesIn(plugIns + L"\\Empty"), 0);
     // "\" is the program's current drive, here the temp folder's; joined with
     // one backslash, not as a server "\\<sub-folder>".
     Install(run, L"\\", rootless);
-    ExpectSuccess(run, L"\\" + rootless + L"\\CorvaneFrame.8bf");
+    EXPECT_BOX(run, Success(L"\\" + rootless + L"\\CorvaneFrame.8bf"), IDOK);
     CHECK(ReadBytes(plugIns + L"\\Empty\\CorvaneFrame.8bf") == frame);
     DeleteFileW((plugIns + L"\\Empty\\CorvaneFrame.8bf").c_str());
 
@@ -124,56 +106,52 @@ void Destinations() {
     Install(run, plugIns, L"Empty");
     CHECK(!run.BoxWithin(700));
     CHECK_INT(EntriesIn(plugIns + L"\\Empty"), 0);
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 // An existing file is asked about, with the installed and the new version;
 // No or Esc leaves it and says nothing, Yes replaces it, equal versions included.
 void Overwrite() {
-    TempDir dir;
-    LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf"});
+    Fixture dir(kCatalog, {L"CorvaneSharpen.8bf"});
     const std::wstring plugIns = dir / L"Plug-Ins";
     const std::wstring target = plugIns + L"\\Filters\\CorvaneSharpen.8bf";
     MakeDirs(plugIns + L"\\Filters");
     const std::string sharpen = ReadBytes(Input(L"CorvaneSharpen.8bf")), noise = ReadBytes(Input(L"CorvaneNoise.8bf"));
     WriteBytes(target, noise);
-    SetupRun run(dir / L"CorvaneSetup.exe");
+    SetupRun run(dir.exe);
 
     Install(run, plugIns, L"Filters");
-    AnswerOverwrite(run, L"[NO VERSION]", L"2.1.0.7", IDNO);
+    EXPECT_BOX(run, Overwrite(L"[NO VERSION]", L"2.1.0.7"), IDNO);
     CHECK(!run.BoxWithin(700));
     CHECK(ReadBytes(target) == noise);
     run.Click(IDC_INSTALL);
-    AnswerOverwrite(run, L"[NO VERSION]", L"2.1.0.7", IDCANCEL);  // Esc: no Yes either
+    EXPECT_BOX(run, Overwrite(L"[NO VERSION]", L"2.1.0.7"), IDCANCEL);  // Esc: no Yes either
     CHECK(!run.BoxWithin(700));
     CHECK(ReadBytes(target) == noise);
 
     run.Click(IDC_INSTALL);
-    AnswerOverwrite(run, L"[NO VERSION]", L"2.1.0.7", IDYES);
-    ExpectSuccess(run, target);
+    EXPECT_BOX(run, Overwrite(L"[NO VERSION]", L"2.1.0.7"), IDYES);
+    EXPECT_BOX(run, Success(target), IDOK);
     CHECK(ReadBytes(target) == sharpen);
 
     // Another version installed: its own version is shown, not the new one.
     CopyInput(L"CorvaneFrame.8bf", target);
     run.Click(IDC_INSTALL);
-    AnswerOverwrite(run, L"1.4.2.0", L"2.1.0.7", IDNO);
+    EXPECT_BOX(run, Overwrite(L"1.4.2.0", L"2.1.0.7"), IDNO);
     CHECK(!run.BoxWithin(700));
 
     // Equal versions; a trailing byte tells the old copy from the new.
     WriteBytes(target, sharpen + "x");
     run.Click(IDC_INSTALL);
-    AnswerOverwrite(run, L"2.1.0.7", L"2.1.0.7", IDYES);
-    ExpectSuccess(run, target);
+    EXPECT_BOX(run, Overwrite(L"2.1.0.7", L"2.1.0.7"), IDYES);
+    EXPECT_BOX(run, Success(target), IDOK);
     CHECK(ReadBytes(target) == sharpen);
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 // Failed copies: the code and the system's text, each in the failure box.
 void Failures() {
-    TempDir dir;
-    LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf"});  // Frame's file is missing
+    Fixture dir(kCatalog, {L"CorvaneSharpen.8bf"});  // Frame's file is missing
     const std::wstring plugIns = dir / L"Plug-Ins";
     MakeDirs(plugIns + L"\\Taken\\CorvaneSharpen.8bf");
     MakeDirs(plugIns + L"\\Held");
@@ -186,52 +164,43 @@ void Failures() {
     // 245 + "\CorvaneSharpen.8bf" exceeds 259 characters; the folder itself fits.
     const std::wstring deep = plugIns + L"\\" + std::wstring(245 - plugIns.size() - 1, L'd');
     MakeDirs(deep);
-    SetupRun run(dir / L"CorvaneSetup.exe");
-
-    run.Select(IDC_PLUGIN_LIST, 1);
-    Install(run, plugIns, L"");
-    ExpectFailure(run, ERROR_FILE_NOT_FOUND);
-    CHECK_INT(EntriesIn(plugIns), 4);  // nothing new, no temporary file
-    run.Select(IDC_PLUGIN_LIST, 0);
-
-    Install(run, plugIns + L"\\Missing", L"");
-    ExpectFailure(run, ERROR_PATH_NOT_FOUND);
-
-    Install(run, plugIns, L"Taken");
-    AnswerOverwrite(run, L"[NO VERSION]", L"2.1.0.7", IDYES);
-    ExpectFailure(run, ERROR_ACCESS_DENIED);
-    CHECK_INT(EntriesIn(plugIns + L"\\Taken"), 1);
-
+    // Each row: the entry, folder and sub-folder, the installed version asked
+    // about (none: not asked), the code, and a folder with its number of
+    // entries afterwards: nothing new, no temporary file.
+    struct Row {
+        int entry;
+        std::wstring folder, subFolder, installed;
+        DWORD code;
+        std::wstring counted;
+        int entries;
+    } const rows[] = {
+        {1, plugIns, L"", L"", ERROR_FILE_NOT_FOUND, plugIns, 4},
+        {0, plugIns + L"\\Missing", L"", L"", ERROR_PATH_NOT_FOUND, plugIns, 4},
+        {0, plugIns, L"Taken", L"[NO VERSION]", ERROR_ACCESS_DENIED, plugIns + L"\\Taken", 1},
+        {0, plugIns, L"Held", L"[NO VERSION]", ERROR_SHARING_VIOLATION, plugIns + L"\\Held", 1},
+        // The editor has the plug-in loaded: it is in use (a rename over it says 5 on Windows).
+        {0, plugIns, L"Loaded", L"1.4.2.0", ERROR_SHARING_VIOLATION, plugIns + L"\\Loaded", 1},
+        // Too long for a path: refused, never cut down to another path.
+        {0, deep, L"", L"", ERROR_FILENAME_EXCED_RANGE, deep, 0},
+        {0, plugIns, std::wstring(300, L's'), L"", ERROR_FILENAME_EXCED_RANGE, deep, 0},
+        {0, deep + L"\\" + std::wstring(40, L'e'), L"", L"", ERROR_FILENAME_EXCED_RANGE, deep, 0},
+    };
     HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    CHECK(file != INVALID_HANDLE_VALUE);
-    Install(run, plugIns, L"Held");
-    run.Answer(run.WaitBox(), IDYES);
-    ExpectFailure(run, ERROR_SHARING_VIOLATION);
-    CloseHandle(file);
-    CHECK(ReadBytes(held) == "old");
-    CHECK_INT(EntriesIn(plugIns + L"\\Held"), 1);
-
-    // The editor has the plug-in loaded: it is in use (a rename over it says 5 on Windows).
     HMODULE module = LoadLibraryW(loaded.c_str());
-    CHECK(module != nullptr);
-    Install(run, plugIns, L"Loaded");
-    run.Answer(run.WaitBox(), IDYES);
-    ExpectFailure(run, ERROR_SHARING_VIOLATION);
+    CHECK(file != INVALID_HANDLE_VALUE && module != nullptr);
+    SetupRun run(dir.exe);
+    for (const Row& row : rows) {
+        run.Select(IDC_PLUGIN_LIST, row.entry);
+        Install(run, row.folder, row.subFolder);
+        if (!row.installed.empty()) EXPECT_BOX(run, Overwrite(row.installed, L"2.1.0.7"), IDYES);
+        EXPECT_BOX(run, Failure(row.code), IDOK);
+        CheckInt(__FILE__, __LINE__, ("entries in " + Utf8(row.counted)).c_str(), EntriesIn(row.counted), row.entries);
+    }
+    CloseHandle(file);
     FreeLibrary(module);
+    CHECK(ReadBytes(held) == "old");
     CHECK(ReadBytes(loaded) == frame);
-    CHECK_INT(EntriesIn(plugIns + L"\\Loaded"), 1);
-
-    // Too long for a path: refused, never cut down to another path.
-    Install(run, deep, L"");
-    ExpectFailure(run, ERROR_FILENAME_EXCED_RANGE);
-    CHECK_INT(EntriesIn(deep), 0);
-    Install(run, plugIns, std::wstring(300, L's'));
-    ExpectFailure(run, ERROR_FILENAME_EXCED_RANGE);
-    Install(run, deep + L"\\" + std::wstring(40, L'e'), L"");
-    ExpectFailure(run, ERROR_FILENAME_EXCED_RANGE);
-    CHECK_INT(EntriesIn(deep), 0);
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 // Catalog names that leave the program's folder, by their text or through a
@@ -241,22 +210,17 @@ void Failures() {
 // its temporary file lies beside it (here another file system, through a
 // link: a rename from the parent folder would fail with 17).
 void NamesOutsideTheProgramFolder() {
-    TempDir dir;
-    const std::wstring program = dir / L"prog", outside = dir / L"outside.8bf", secret = dir / L"secret";
+    Fixture dir(L"", {}, L"prog");  // its catalog names the fixture's own path
+    const std::wstring program = dir.program, outside = dir / L"outside.8bf", secret = dir / L"secret";
     const std::wstring plugIns = dir / L"Plug-Ins", landing = plugIns + L"\\outside.8bf";
     const std::wstring names[] = {L"x64\\CorvaneFrame.8bf", L"x64/CorvaneFrame.8bf", L"..\\outside.8bf",
                                   L"Filters\\..\\..\\outside.8bf", L"../outside.8bf", outside, outside.substr(2), L"",
                                   L".", L".\\.", L"link\\secret.8bf", L"flink.8bf"};
     const int count = sizeof(names) / sizeof(names[0]);
-    std::wstring index = L"[PlugInInfo]\r\nCount=" + std::to_wstring(count) + L"\r\n", sections;
-    for (int i = 0; i < count; ++i) {
-        const std::wstring n = std::to_wstring(i + 1);
-        index += L"PlugIn" + n + L"=E" + n + L"\r\n";
-        sections += L"[E" + n + L"]\r\nName=e" + n + L"\r\nSrcFile=" + names[i] + L"\r\n";
-    }
+    std::vector<Entry> entries;
+    for (int i = 0; i < count; ++i) entries.push_back({L"e" + std::to_wstring(i + 1), names[i]});
+    WriteUtf16File(program + L"\\Corvane.ini", CatalogOf(entries));
     MakeDirs(program + L"\\x64");
-    CopyInput(L"CorvaneSetup.exe", program + L"\\CorvaneSetup.exe");
-    WriteUtf16File(program + L"\\Corvane.ini", index + sections);
     CopyInput(L"CorvaneFrame.8bf", program + L"\\x64\\CorvaneFrame.8bf");
     CopyInput(L"CorvaneFrame.8bf", outside);
     MakeDirs(secret);
@@ -272,31 +236,30 @@ void NamesOutsideTheProgramFolder() {
               0);
     WriteBytes(landing, "old");  // where ..\ from Filters lands: a file there would be asked about
     const std::string frame = ReadBytes(outside);
-    SetupRun run(program + L"\\CorvaneSetup.exe");
+    SetupRun run(dir.exe);
 
     CHECK_TEXT(run.Text(IDC_FILE_VERSION), L"1.4.2.0");
     Install(run, plugIns, L"Filters");
-    ExpectSuccess(run, plugIns + L"\\Filters\\x64\\CorvaneFrame.8bf");
+    EXPECT_BOX(run, Success(plugIns + L"\\Filters\\x64\\CorvaneFrame.8bf"), IDOK);
     CHECK(ReadBytes(plugIns + L"\\Filters\\x64\\CorvaneFrame.8bf") == frame);
     run.Select(IDC_PLUGIN_LIST, 1);
     CHECK_TEXT(run.Text(IDC_FILE_VERSION), L"1.4.2.0");
     Install(run, plugIns, L"Shm");
-    ExpectSuccess(run, plugIns + L"\\Shm\\x64/CorvaneFrame.8bf");
+    EXPECT_BOX(run, Success(plugIns + L"\\Shm\\x64/CorvaneFrame.8bf"), IDOK);
     CHECK(ReadBytes(plugIns + L"\\Shm\\x64\\CorvaneFrame.8bf") == frame);
     for (int i = 2; i < count; ++i) {
         run.Select(IDC_PLUGIN_LIST, i);
         CheckText(__FILE__, __LINE__, ("version of \"" + Utf8(names[i]) + "\"").c_str(), run.Text(IDC_FILE_VERSION),
                   L"[NO VERSION]");
         Install(run, plugIns, L"Filters");
-        ExpectFailure(run, ERROR_INVALID_NAME);
+        EXPECT_BOX(run, Failure(ERROR_INVALID_NAME), IDOK);
     }
     CHECK(ReadBytes(landing) == "old" && ReadBytes(outside) == frame);
     CHECK_INT(EntriesIn(dir.path), 4);  // prog, Plug-Ins, outside.8bf, secret
     CHECK_INT(EntriesIn(plugIns), 3);   // Filters, Shm, outside.8bf
     CHECK_INT(EntriesIn(plugIns + L"\\Filters"), 1);
     CHECK_INT(EntriesIn(plugIns + L"\\Shm\\x64"), 1);
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
     RunShell("rm -f " + links + "; rm -rf " + shm);  // Wine's DeleteFileW on a link deletes its target
 }
 
@@ -304,8 +267,7 @@ void NamesOutsideTheProgramFolder() {
 // to a file elsewhere while the copy runs, three times over: that file is
 // neither written nor moved, and no link or temporary file is left.
 void TemporaryFileSwapped() {
-    TempDir dir;
-    LayOutProgram(dir, kCatalog);
+    Fixture dir(kCatalog);
     WriteBytes(dir / L"CorvaneSharpen.8bf", ReadBytes(Input(L"CorvaneSharpen.8bf")) + std::string(24 << 20, 'n'));
     const std::wstring filters = dir / L"Plug-Ins\\Filters", target = filters + L"\\CorvaneSharpen.8bf";
     const std::wstring elsewhere = dir / L"elsewhere.txt", ready = dir / L"ready", done = dir / L"done";
@@ -317,14 +279,14 @@ void TemporaryFileSwapped() {
     WriteBytes(elsewhere, "not the installer's");
     const std::string watcher = "python3 '" + Utf8(g_inputs) + "/swap_watcher.py" + "' '" + UnixPath(filters) +
                                 "' '" + UnixPath(elsewhere) + "' '" + UnixPath(ready) + "'";
-    SetupRun run(dir / L"CorvaneSetup.exe");
+    SetupRun run(dir.exe);
     for (int attempt = 0; attempt < 3; ++attempt) {
         WriteBytes(target, "old");
         DeleteFileW(ready.c_str());
         StartShell(watcher, done);
         CHECK(WaitForFile(ready));
         Install(run, dir / L"Plug-Ins", L"Filters");
-        run.Answer(run.WaitBox(), IDYES);
+        EXPECT_BOX(run, Overwrite(L"[NO VERSION]", L"2.1.0.7"), IDYES);
         MessageBoxInfo box = run.WaitBox(30000);
         run.Answer(box, IDOK);
         CHECK(WaitForFile(done));
@@ -335,8 +297,7 @@ void TemporaryFileSwapped() {
         CHECK_INT(RunShell("! (find '" + UnixPath(dir.path) + "' -type l | grep -q .)"), 0);
         RunShell(dropLinks);
     }
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 // Images of each machine: this build's own plug-in and editor as mingw-w64
@@ -360,8 +321,7 @@ std::string MachineImage(const std::wstring& kind) {
 // the default; No writes nothing. Images that fit, or that cannot be read, go
 // on without a word.
 void MachineQuestion() {
-    TempDir dir;
-    LayOutProgram(dir, L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=P\r\n[P]\r\nName=P\r\nSrcFile=P.8bf\r\n");
+    Fixture dir(L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=P\r\n[P]\r\nName=P\r\nSrcFile=P.8bf\r\n");
     const std::wstring plugIns = dir / L"PS\\Plug-Ins", installed = plugIns + L"\\P.8bf";
     MakeDirs(plugIns);
     const bool x64 = sizeof(void*) == 8;
@@ -381,7 +341,7 @@ void MachineQuestion() {
         {L"text", L"ARM64", L"", L"", 0},
         {L"own plug-in", L"text", L"", L"", 0},
     };
-    SetupRun run(dir / L"CorvaneSetup.exe");
+    SetupRun run(dir.exe);
     for (const Row& row : rows) {
         const std::string plugIn = MachineImage(row.plugIn);
         WriteBytes(dir / L"P.8bf", plugIn);
@@ -389,20 +349,20 @@ void MachineQuestion() {
         DeleteFileW(installed.c_str());
         Install(run, plugIns, L"");
         if (row.answer)
-            AnswerQuestion(run,
-                           L"插件文件[ P.8bf ]是 " + row.plugInName + L" 版本，而这个插件目录所属的 Photoshop 是 " +
-                               row.editorName + L" 版本，不能加载它。\r\n\r\n您是否仍要安装？",
-                           IDNO, row.answer);
+            EXPECT_BOX(run,
+                       Question(L"插件文件[ P.8bf ]是 " + row.plugInName + L" 版本，而这个插件目录所属的 Photoshop 是 " +
+                                    row.editorName + L" 版本，不能加载它。\r\n\r\n您是否仍要安装？",
+                                IDNO),
+                       row.answer);
         if (row.answer == IDNO) {
             CHECK(!run.BoxWithin(700));
             CHECK(!Exists(installed));
         } else {
-            ExpectSuccess(run, installed);
+            EXPECT_BOX(run, Success(installed), IDOK);
             CHECK(ReadBytes(installed) == plugIn);
         }
     }
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 // A copy that runs out of space half-way leaves the installed file as it was
@@ -411,35 +371,31 @@ void MachineQuestion() {
 void FullDisk() {
     if (!GetEnvironmentVariableW(L"CORVANE_RAMDISK", nullptr, 0))
         throw TestFailure("no RAM disk as T: (scripts/ramdisk.sh mounts it, as root): full disk not tested");
-    TempDir dir;
-    LayOutProgram(dir, kCatalog);
+    Fixture dir(kCatalog);
     WriteBytes(dir / L"CorvaneSharpen.8bf", ReadBytes(Input(L"CorvaneSharpen.8bf")) + std::string(20 << 20, 'n'));
     const std::wstring plugIns = L"T:\\Plug-Ins", installed = plugIns + L"\\CorvaneSharpen.8bf";
     const std::string old = ReadBytes(Input(L"CorvaneFrame.8bf")) + std::string(4 << 20, 'o');
     MakeDirs(plugIns);
     WriteBytes(installed, old);
-    SetupRun run(dir / L"CorvaneSetup.exe");
+    SetupRun run(dir.exe);
     Install(run, plugIns, L"");
-    AnswerOverwrite(run, L"1.4.2.0", L"2.1.0.7", IDYES);
-    ExpectFailure(run, ERROR_DISK_FULL);
+    EXPECT_BOX(run, Overwrite(L"1.4.2.0", L"2.1.0.7"), IDYES);
+    EXPECT_BOX(run, Failure(ERROR_DISK_FULL), IDOK);
     CHECK(ReadBytes(installed) == old);
     CHECK_INT(EntriesIn(plugIns), 1);
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
     RemoveTree(plugIns);
 }
 
 // A program as packaged (signed, say) starts, installs and ends like the built one.
 void StartAndInstall() {
-    TempDir dir;
-    LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf"});
+    Fixture dir(kCatalog, {L"CorvaneSharpen.8bf"});
     MakeDirs(dir / L"Plug-Ins\\Filters");
-    SetupRun run(dir / L"CorvaneSetup.exe");
+    SetupRun run(dir.exe);
     Install(run, dir / L"Plug-Ins", L"Filters");
-    ExpectSuccess(run, dir / L"Plug-Ins\\Filters\\CorvaneSharpen.8bf");
+    EXPECT_BOX(run, Success(dir / L"Plug-Ins\\Filters\\CorvaneSharpen.8bf"), IDOK);
     CHECK(ReadBytes(dir / L"Plug-Ins\\Filters\\CorvaneSharpen.8bf") == ReadBytes(Input(L"CorvaneSharpen.8bf")));
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 }  // namespace

@@ -6,7 +6,10 @@
 
 namespace {
 
-const wchar_t kCatalog[] = L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=A\r\n[A]\r\nName=锐化\r\nSrcFile=CorvaneSharpen.8bf\r\n";
+const std::wstring kCatalog = CatalogOf({{L"锐化", L"CorvaneSharpen.8bf"}});
+const Box kQuestion = {L"安装 Photoshop 插件", L"要现在启动 Photoshop 吗？", L"question", {IDOK, IDCANCEL}, IDOK};
+const Box kFailure = {L"安装 Photoshop 插件", L"启动 Photoshop 失败，您是否没有安装 Photoshop，或者插件目录的路径指定的不正确。",
+                      L"warning", {IDOK}};
 const wchar_t kClass[] = L"CorvaneTest.Document";
 
 std::wstring Record(const std::wstring& folder) { return folder + L"\\launch-record.txt"; }
@@ -15,13 +18,7 @@ std::wstring Record(const std::wstring& folder) { return folder + L"\\launch-rec
 void Launch(SetupRun& run, const std::wstring& folderText, int answer = IDOK) {
     run.SetEditText(IDC_PLUGIN_DIR, folderText);
     run.Click(IDC_LAUNCH);
-    MessageBoxInfo box = run.WaitBox();
-    CHECK_TEXT(box.caption, L"安装 Photoshop 插件");
-    CHECK_TEXT(box.text, L"要现在启动 Photoshop 吗？");
-    CHECK_TEXT(box.icon, L"question");
-    CHECK((box.buttons == std::vector<int>{IDOK, IDCANCEL}));
-    CHECK_INT(box.defaultButton, IDOK);
-    run.Answer(box, answer);
+    EXPECT_BOX(run, kQuestion, answer);
 }
 
 // The stand-in `program` ran with an empty command line, as a child of the
@@ -52,15 +49,6 @@ void ExpectStarted(SetupRun& run, const std::wstring& program) {
     DeleteFileW(record.c_str());
 }
 
-void ExpectFailure(SetupRun& run) {
-    MessageBoxInfo box = run.WaitBox();
-    CHECK_TEXT(box.caption, L"安装 Photoshop 插件");
-    CHECK_TEXT(box.text, L"启动 Photoshop 失败，您是否没有安装 Photoshop，或者插件目录的路径指定的不正确。");
-    CHECK_TEXT(box.icon, L"warning");
-    CHECK((box.buttons == std::vector<int>{IDOK}));
-    run.Answer(box, IDOK);
-}
-
 std::wstring ForwardSlashes(std::wstring path) {
     for (wchar_t& c : path)
         if (c == L'\\') c = L'/';
@@ -69,30 +57,25 @@ std::wstring ForwardSlashes(std::wstring path) {
 
 // Cancel starts nothing; OK starts it; the button acts on any notification code.
 void Question() {
-    TempDir dir;
-    LayOutProgram(dir, kCatalog);
+    Fixture dir(kCatalog);
     const std::wstring ps = dir / L"PS";
     MakeDirs(ps + L"\\Plug-Ins");
     CopyInput(L"Photoshop.exe", ps + L"\\Photoshop.exe");
-    SetupRun run(dir / L"CorvaneSetup.exe");
+    SetupRun run(dir.exe);
     Launch(run, ps + L"\\Plug-Ins", IDCANCEL);
     CHECK(!run.BoxWithin(700));
     CHECK(!Exists(Record(ps)));
 
     run.Post(WM_COMMAND, MAKEWPARAM(IDC_LAUNCH, 1234), 0);
-    MessageBoxInfo box = run.WaitBox();
-    CHECK_TEXT(box.text, L"要现在启动 Photoshop 吗？");
-    run.Answer(box, IDOK);
+    EXPECT_BOX(run, kQuestion, IDOK);
     ExpectStarted(run, ps + L"\\Photoshop.exe");
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 // Photoshop.exe replaces the last path part after one trailing backslash is
 // dropped; backslashes win over forward slashes.
 void BesideThePlugInFolder() {
-    TempDir dir;
-    LayOutProgram(dir, kCatalog);
+    Fixture dir(kCatalog);
     const std::wstring ps = dir / L"PS", plugIns = ps + L"\\Plug-Ins";
     MakeDirs(plugIns);
     for (const std::wstring& folder : {dir.path, ps, plugIns}) CopyInput(L"Photoshop.exe", folder + L"\\Photoshop.exe");
@@ -104,7 +87,7 @@ void BesideThePlugInFolder() {
         {ForwardSlashes(plugIns) + L"/", ForwardSlashes(plugIns) + L"/Photoshop.exe"},
         {ps + L"/Plug-Ins", dir / L"Photoshop.exe"},
     };
-    SetupRun run(dir / L"CorvaneSetup.exe");
+    SetupRun run(dir.exe);
     for (const Case& c : cases) {
         Launch(run, c.folderText);
         ExpectStarted(run, c.program);
@@ -114,8 +97,7 @@ void BesideThePlugInFolder() {
                 DeleteFileW(Record(folder).c_str());
             }
     }
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 // REG_SZ data stored without its terminating zero, as some writers leave it:
@@ -131,35 +113,36 @@ void SetUnterminated(const std::wstring& key, const std::wstring& value) {
 // Without Photoshop.exe beside the folder, the .psd open command names it,
 // quoted or not, and the registry is read anew on each press.
 void ByAssociation() {
-    TempDir dir;
-    LayOutProgram(dir, kCatalog);
+    Fixture dir(kCatalog);
     const std::wstring app = dir / L"App", exe = app + L"\\Photoshop.exe", nowhere = dir / L"None\\Plug-Ins";
     MakeDirs(app);
     CopyInput(L"Photoshop.exe", exe);
-    SetupRun run(dir / L"CorvaneSetup.exe");
-
-    SetPsdAssociation(kClass, L"\"" + exe + L"\" \"%1\"");
-    Launch(run, nowhere);
-    ExpectStarted(run, exe);
-
-    // An empty folder box looks in the drive's root first, where there is none.
-    SetPsdAssociation(kClass, exe + L" \"%1\"");
-    Launch(run, L"");
-    ExpectStarted(run, exe);
-
-    SetUnterminated(L".psd", kClass);
-    SetUnterminated(std::wstring(kClass) + L"\\shell\\open\\command", L"\"" + exe + L"\" \"%1\"");
-    Launch(run, nowhere);
-    ExpectStarted(run, exe);
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    struct Row {
+        std::wstring command, folderText;
+        bool terminated;
+    } const rows[] = {
+        {L"\"" + exe + L"\" \"%1\"", nowhere, true},
+        {exe + L" \"%1\"", L"", true},  // a blank folder box looks in the drive's root first, where there is none
+        {L"\"" + exe + L"\" \"%1\"", nowhere, false},
+    };
+    SetupRun run(dir.exe);
+    for (const Row& row : rows) {
+        if (row.terminated) {
+            SetPsdAssociation(kClass, row.command);
+        } else {
+            SetUnterminated(L".psd", kClass);
+            SetUnterminated(std::wstring(kClass) + L"\\shell\\open\\command", row.command);
+        }
+        Launch(run, row.folderText);
+        ExpectStarted(run, exe);
+    }
+    run.Exit();
 }
 
 // Refused or unusable commands, no Photoshop at all, a blank or relative
 // folder text, the user's own classes: the failure box, and nothing started.
 void NotFound() {
-    TempDir dir;
-    LayOutProgram(dir, kCatalog);
+    Fixture dir(kCatalog);
     const std::wstring app = dir / L"App", exe = app + L"\\Photoshop.exe", nowhere = dir / L"None\\Plug-Ins";
     MakeDirs(app);
     CopyInput(L"Photoshop.exe", exe);
@@ -169,16 +152,16 @@ void NotFound() {
         L"\"" + exe + L"\" /s \"%1\"",          // accepted, but the switch spoils the path
         L"\"" + dir / L"Gone\\Photoshop.exe\" \"%1\"",  // no such program
     };
-    SetupRun run(dir / L"CorvaneSetup.exe");
+    SetupRun run(dir.exe);
     for (const std::wstring& command : commands) {
         SetPsdAssociation(kClass, command);
         Launch(run, nowhere);
-        ExpectFailure(run);
+        EXPECT_BOX(run, kFailure, IDOK);
         CHECK(!Exists(Record(app)));
     }
     ClearRegistry();
     Launch(run, nowhere);
-    ExpectFailure(run);
+    EXPECT_BOX(run, kFailure, IDOK);
     // A blank or relative folder text names no file: not the current drive's
     // root, not the installer's folder.
     CopyInput(L"Photoshop.exe", L"C:\\Photoshop.exe");
@@ -186,7 +169,7 @@ void NotFound() {
     CopyInput(L"Photoshop.exe", dir / L"Plug-Ins\\Photoshop.exe");
     for (const wchar_t* folderText : {L"", L"Plug-Ins/Filters"}) {
         Launch(run, folderText);
-        ExpectFailure(run);
+        EXPECT_BOX(run, kFailure, IDOK);
     }
     CHECK(!Exists(Record(L"C:")) && !Exists(Record(dir / L"Plug-Ins")));
     DeleteFileW(L"C:\\Photoshop.exe");
@@ -198,12 +181,11 @@ void NotFound() {
     RegSetKeyValueW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + std::wstring(kClass) + L"\\shell\\open\\command").c_str(),
                     nullptr, REG_SZ, command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
     Launch(run, nowhere);
-    ExpectFailure(run);
+    EXPECT_BOX(run, kFailure, IDOK);
     CHECK(!Exists(Record(app)));
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\.psd");
     RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + std::wstring(kClass)).c_str());
-    run.Click(IDCANCEL);
-    CHECK_INT(run.WaitExit(), 2);
+    run.Exit();
 }
 
 }  // namespace

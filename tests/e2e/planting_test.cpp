@@ -12,9 +12,7 @@
 
 namespace {
 
-const wchar_t kCatalog[] =
-    L"[PlugInInfo]\r\nCount=1\r\nPlugIn1=Sharpen\r\n"
-    L"[Sharpen]\r\nName=锐化\r\nSrcFile=CorvaneSharpen.8bf\r\nSubDir1=Filters\r\n";
+const std::wstring kCatalog = CatalogOf({{L"锐化", L"CorvaneSharpen.8bf", std::nullopt, L"Filters"}});
 
 // The DLL names the override makes native-first.
 std::vector<std::wstring> NativeFirstNames() {
@@ -58,8 +56,7 @@ std::wstring LoadedPlants(const std::wstring& folder) {
 void StartInstallExit() {
     const std::vector<std::wstring> names = NativeFirstNames();
     if (names.size() < 10) throw TestFailure("WINEDLLOVERRIDES marks too few DLLs native-first (\"NAME,...=n,b\")");
-    TempDir dir;
-    LayOutProgram(dir, kCatalog, {L"CorvaneSharpen.8bf"});
+    Fixture dir(kCatalog, {L"CorvaneSharpen.8bf"});
     for (const std::wstring& name : names) CopyInput(L"planted.dll", dir / (name + L".dll"));
     // Without this, a Wine that ignored the overrides would pass the check below.
     CopyInput(L"plant_control.exe", dir / L"plant_control.exe");
@@ -77,19 +74,17 @@ void StartInstallExit() {
         CHECK_TEXT(LoadedPlants(dir.path), names[0] + L".dll");
         DeleteFileW((dir / (names[0] + L".dll.loaded")).c_str());
     }
-    const std::wstring plugIns = dir / L"PS\\Plug-Ins";
+    const std::wstring plugIns = dir.Editor();
     MakeDirs(plugIns + L"\\Filters");
     CopyInput(L"CorvaneSharpen.8bf", plugIns + L"\\Filters\\CorvaneSharpen.8bf");
     CopyInput(L"Photoshop.exe", dir / L"PS\\Photoshop.exe");
-    SetPhotoshopVersions({{L"10.0", dir / L"PS\\"}});
     try {
-        SetupRun run(dir / L"CorvaneSetup.exe");
+        SetupRun run(dir.exe);
         CHECK_TEXT(run.Text(IDC_SUB_DIR), L"Filters");
         run.Click(IDC_INSTALL);
         run.Answer(run.WaitBox(), IDYES);
-        MessageBoxInfo result = run.WaitBox();
-        CHECK_TEXT(result.caption, L"安装 Photoshop 插件成功");
-        run.Answer(result, IDOK);
+        CHECK_TEXT(run.WaitBox().caption, L"安装 Photoshop 插件成功");
+        run.Answer(run.WaitBox(), IDOK);
         run.Click(IDC_BROWSE);
         HWND picker = run.WaitOwnedWindow();
         run.PressKey(VK_ESCAPE);
@@ -98,8 +93,7 @@ void StartInstallExit() {
         run.Click(IDC_LAUNCH);
         run.Answer(run.WaitBox(), IDOK);
         CHECK(WaitForFile(dir / L"PS\\launch-record.txt", 5000));
-        run.Click(IDCANCEL);
-        CHECK_INT(run.WaitExit(), 2);
+        run.Exit();
     } catch (const TestFailure& failure) {
         Fail(__FILE__, __LINE__, failure.what());  // a plant that broke the start still counts below
     }
