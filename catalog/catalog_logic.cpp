@@ -23,8 +23,8 @@ const PlugInEntry* CatalogEntryAt(const PlugInCatalog* catalog, long index) {
 // leaves the program's folder is not read, here or at install.
 static void ReadVersionText(const CatalogSource& source, PlugInEntry* entry) {
     if (!IsSafeRelativeFileName(entry->SrcFile) ||
-        !source.readVersion(source.context, entry->SrcFile, entry->FileVersion, 128))
-        WideCopy(entry->FileVersion, 128, kNoVersionText);
+        !source.readVersion(source.context, entry->SrcFile, entry->FileVersion, kVersionTextSize))
+        WideCopy(entry->FileVersion, kVersionTextSize, kNoVersionText);
 }
 
 // Reads the entry's fields from its section; false, with nothing read, when
@@ -38,20 +38,9 @@ static bool ReadEntry(const CatalogSource& source, long number, PlugInEntry* ent
     // An empty section name would make the profile reader look up "[]".
     if (!section[0]) return false;
 
-    struct Field {
-        const wchar_t* key;
-        const wchar_t* fallback;
-        wchar_t* out;
-        size_t size;
-    } const fields[] = {
-        {kNameKey, kUnknownText, entry->Name, 64},
-        {kSrcFileKey, kUnknownText, entry->SrcFile, 64},
-        {kSubDir1Key, L"", entry->SubDir1, 64},
-        {kSubDir2Key, L"", entry->SubDir2, 64},
-        {kDescriptionKey, kNoDescriptionText, entry->Description, 256},
-    };
-    for (const Field& field : fields)
-        source.readString(source.context, section, field.key, field.fallback, field.out, field.size);
+    for (const CatalogField& field : kCatalogFields)
+        if (field.key)
+            source.readString(source.context, section, field.key, field.fallback, FieldText(*entry, field), field.size);
     ReadVersionText(source, entry);
     return true;
 }
@@ -128,9 +117,8 @@ CatalogLoad ReadPlugInCatalog(const CatalogSource& source, PlugInCatalog** catal
             continue;
         }
         *entry = PlugInEntry{};
-        WideCopy(entry->Name, 64, kUnknownText);
-        WideCopy(entry->SrcFile, 64, kUnknownText);
-        WideCopy(entry->Description, 256, kNoDescriptionText);
+        for (const CatalogField& field : kCatalogFields)
+            if (field.key) WideCopy(FieldText(*entry, field), field.size, field.fallback);
         ReadVersionText(source, entry);
         defaultEntry = entry;
     }

@@ -1,6 +1,7 @@
 #include "catalog/check_logic.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "common/program_path_logic.h"
 #include "common/texts.h"
@@ -23,8 +24,7 @@ const wchar_t kSectionCutPattern[] =
     L"%s: PlugIn%ld names a section of %ld%s characters; the installer reads the first %ld, which may name "
     L"another section";
 const wchar_t kNoSectionPattern[] =
-    L"%s: the section is missing or holds none of Name, SrcFile, SubDir1, SubDir2, Description: every value "
-    L"takes its default ([未知])";
+    L"%s: the section is missing or holds none of %s: every value takes its default ([未知])";
 const wchar_t kValueCutPattern[] = L"%s: %s has %ld%s characters; the installer keeps %ld: \"%s\"";
 const wchar_t kNoNamePattern[] = L"%s: no Name: the list shows [未知]";
 const wchar_t kNoSrcFilePattern[] = L"%s: no SrcFile: the installer looks for a file named [未知]";
@@ -353,7 +353,15 @@ wchar_t CommentMark(const wchar_t* value) {
     return 0;
 }
 
-const wchar_t* const kEntryKeys[] = {kNameKey, kSrcFileKey, kSubDir1Key, kSubDir2Key, kDescriptionKey};
+// "Name, SrcFile, ...": the keys of an entry's section.
+void ListEntryKeys(wchar_t* out, size_t size) {
+    out[0] = 0;
+    for (const CatalogField& field : kCatalogFields)
+        if (field.key) {
+            if (out[0]) WideAppend(out, size, L", ");
+            WideAppend(out, size, field.key);
+        }
+}
 
 // What a check needs besides the entry: the text's lines, and the reader
 // with its Count held at what is checked and its index keys listed once.
@@ -452,9 +460,10 @@ struct Checker {
                 consider(indexKey);
             } else {
                 bool known = false;
-                for (const wchar_t* key : kEntryKeys) known = known || SameName(*line, key);
+                for (const CatalogField& field : kCatalogFields) known = known || (field.key && SameName(*line, field.key));
                 if (known) continue;
-                for (const wchar_t* key : kEntryKeys) consider(key);
+                for (const CatalogField& field : kCatalogFields)
+                    if (field.key) consider(field.key);
             }
             wchar_t name[kSectionNameSize];
             WideCopyCount(name, kSectionNameSize, line->name, line->nameLength);
@@ -525,36 +534,31 @@ struct EntryCheck {
         const long sectionLine = found ? found->line : keyLine;
         srcFileLine = checker.LineOf(found, kSrcFileKey, keyLine);
 
-        struct Field {
-            const wchar_t* key;
-            const wchar_t* kept;
-            size_t size;
-        } const fields[] = {{kNameKey, entry.Name, 64},
-                            {kSrcFileKey, entry.SrcFile, 64},
-                            {kSubDir1Key, entry.SubDir1, 64},
-                            {kSubDir2Key, entry.SubDir2, 64},
-                            {kDescriptionKey, entry.Description, 256}};
-        bool present[5];
-        bool any = false;
-        for (int i = 0; i < 5; ++i) {
-            ReadRaw(reader, section, fields[i].key, raw);
-            present[i] = !IsAbsent(raw);
-            any = any || present[i];
-            if (!present[i]) continue;
-            const long line = checker.LineOf(found, fields[i].key, keyLine);
-            if (ValueWasCut(raw, fields[i].kept)) {
-                const TextArg args[] = {label, fields[i].key, static_cast<long>(WideLength(raw)), OrMore(raw),
-                                        static_cast<long>(fields[i].size - 1), fields[i].kept};
+        bool any = false, hasName = false, hasSrcFile = false;
+        for (const CatalogField& field : kCatalogFields) {
+            if (!field.key) continue;
+            ReadRaw(reader, section, field.key, raw);
+            if (IsAbsent(raw)) continue;
+            any = true;
+            hasName = hasName || field.offset == offsetof(PlugInEntry, Name);
+            hasSrcFile = hasSrcFile || field.offset == offsetof(PlugInEntry, SrcFile);
+            const wchar_t* kept = FieldText(entry, field);
+            const long line = checker.LineOf(found, field.key, keyLine);
+            if (ValueWasCut(raw, kept)) {
+                const TextArg args[] = {label, field.key, static_cast<long>(WideLength(raw)), OrMore(raw),
+                                        static_cast<long>(field.size - 1), kept};
                 Report(report, false, line, kValueCutPattern, args);
             }
-            checker.CheckComment(line, label, fields[i].key, raw);
+            checker.CheckComment(line, label, field.key, raw);
         }
         bool fine = false;
         if (!any) {
-            Note(true, sectionLine, kNoSectionPattern);
+            wchar_t keys[128];
+            ListEntryKeys(keys, 128);
+            Note(true, sectionLine, kNoSectionPattern, keys);
         } else {
-            if (!present[0]) Note(false, sectionLine, kNoNamePattern);
-            fine = CheckSrcFile(present[1], entry, sectionLine);
+            if (!hasName) Note(false, sectionLine, kNoNamePattern);
+            fine = CheckSrcFile(hasSrcFile, entry, sectionLine);
             if (!entry.SubDir1[0] && !entry.SubDir2[0]) Note(false, sectionLine, kNoSubDirPattern);
         }
         checker.CheckKeys(found, label, false);

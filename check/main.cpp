@@ -233,7 +233,7 @@ int PrintVersion(Output& out) {
     HANDLE self = length == 0 || length >= kPathSize
                       ? INVALID_HANDLE_VALUE
                       : CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    const bool read = self != INVALID_HANDLE_VALUE && GetFileVersionText(self, version);
+    const bool read = self != INVALID_HANDLE_VALUE && GetFileVersionText(self, version, kVersionTextSize);
     if (self != INVALID_HANDLE_VALUE) CloseHandle(self);
     if (!read) {
         WriteLine(out, L"CorvaneCheck: ", L"no version resource");

@@ -268,7 +268,7 @@ int InstallPlugIn(wchar_t* resultText, HWND dialog, const wchar_t* srcFile, cons
         wchar_t installedVersion[kVersionTextSize];
         HANDLE installed = CreateFileW(destination, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
-        if (installed == INVALID_HANDLE_VALUE || !GetFileVersionText(installed, installedVersion))
+        if (installed == INVALID_HANDLE_VALUE || !GetFileVersionText(installed, installedVersion, kVersionTextSize))
             WideCopy(installedVersion, kVersionTextSize, kNoVersionText);
         if (installed != INVALID_HANDLE_VALUE) CloseHandle(installed);  // before the rename, which it would stop
         wchar_t question[kMessageSize];
