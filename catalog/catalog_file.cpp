@@ -87,15 +87,6 @@ namespace {
 // No version resource is near this size; a larger one is not read.
 constexpr uint32_t kMaxVersionResource = 64 * 1024;
 
-bool ReadFileAt(HANDLE file, uint64_t offset, void* out, size_t size) {
-    if (size > MAXDWORD) return false;
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD read = 0;
-    return ReadFile(file, out, static_cast<DWORD>(size), &read, &at) && read == size;
-}
-
 // The headers and the resource tree are read a few bytes at a time: each
 // 4 KiB page is read from the file once (a file read costs a system call).
 struct PagedImage {

@@ -89,6 +89,10 @@ enum class CatalogLoad { Loaded, Empty, OutOfMemory };
 // memory). A few bytes of catalog cannot ask for gigabytes.
 constexpr long kMaxDefaultedCount = 100000;
 
+// n of an index key "PlugIn<n>" of `length` characters (ASCII letters folded,
+// no leading zero), held at 0x7FFFFFFF when larger; 0 for any other name.
+long IndexKeyNumber(const wchar_t* name, size_t length);
+
 // Reads the whole catalog into one block; `*catalog` is set only on Loaded.
 CatalogLoad ReadPlugInCatalog(const CatalogSource& source, PlugInCatalog** catalog);
 

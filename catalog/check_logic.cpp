@@ -48,9 +48,6 @@ const wchar_t kUnknownKeyPattern[] = L"%s: the installer does not know the key \
 const wchar_t kCommentPattern[] =
     L"%s: %s \"%s\" has \"%s\" after a space: the installer takes it as part of the value, not as a comment";
 
-// Larger Counts are a mistake: no catalog holds that many plug-ins.
-constexpr long kCountLimit = 100000;
-
 // Read with room to spare, to see what the installer's buffers cut.
 constexpr size_t kRawSize = 4096;
 // A fallback no catalog value can equal: it tells a missing key from an empty one.
@@ -107,8 +104,6 @@ bool IsValidUtf8(const unsigned char* bytes, size_t size) {
     return true;
 }
 
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
 // Compares a counted name with a counted or terminated one, ASCII letters folded.
 int CompareName(const wchar_t* a, size_t aLength, const wchar_t* b, size_t bLength) {
     for (size_t i = 0;; ++i) {
@@ -138,10 +133,7 @@ CatalogEncoding SniffCatalogEncoding(const unsigned char* bytes, size_t size) {
 }
 
 bool SameSrcFile(const wchar_t* a, const wchar_t* b) {
-    auto fold = [](wchar_t c) -> wchar_t {
-        if (c == L'/') return L'\\';
-        return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-    };
+    auto fold = [](wchar_t c) { return c == L'/' ? L'\\' : FoldAscii(c); };
     for (;; ++a, ++b) {
         if (fold(*a) != fold(*b)) return false;
         if (!*a) return true;
@@ -176,16 +168,17 @@ void CheckCatalogBytes(const unsigned char* bytes, size_t size, CheckReport& rep
 
 
 void MachineName(uint16_t machine, wchar_t* out, size_t size) {
-    switch (machine) {
-    case 0x14c: WideCopy(out, size, L"x86"); return;
-    case 0x8664: WideCopy(out, size, L"x64"); return;
-    case 0xaa64: WideCopy(out, size, L"ARM64"); return;
+    if (const MachineNames* names = FindMachineNames(machine)) {
+        WideCopy(out, size, names->english);
+        return;
     }
     const TextArg args[] = {static_cast<long>(machine)};
     FormatText(out, size, L"0x%04x", args);
 }
 
-bool ServesX64Editors(const PeImageInfo& info) { return info.machine == 0x8664; }
+bool ServesX64Editors(const PeImageInfo& info) {
+    return PlugInFitsEditor(ImageMachine{info.machine, info.arm64x}, ImageMachine{kMachineX64, false});
+}
 
 size_t DecodeCatalogText(const unsigned char* bytes, size_t size, wchar_t* out, size_t outSize,
                          CodePageDecoder codePage, void* context) {
@@ -331,21 +324,6 @@ size_t KeyDistance(const wchar_t* a, size_t aLength, const wchar_t* b) {
     return rows[(aLength + 1) % 3][bLength];
 }
 
-// n of an index key "PlugIn<n>" (ASCII letters folded, no leading zero),
-// held at LONG_MAX when larger; 0 for any other name.
-long IndexKeyNumber(const wchar_t* name, size_t length) {
-    const wchar_t prefix[] = L"plugin";
-    constexpr size_t kPrefix = 6;
-    if (length <= kPrefix || CompareName(name, kPrefix, prefix, kPrefix) || name[kPrefix] == L'0') return 0;
-    long number = 0;
-    for (size_t i = kPrefix; i < length; ++i) {
-        if (name[i] < L'0' || name[i] > L'9') return 0;
-        const long digit = name[i] - L'0';
-        number = number > (0x7FFFFFFFL - digit) / 10 ? 0x7FFFFFFFL : number * 10 + digit;
-    }
-    return number;
-}
-
 // The value's comment mark (';' or '#' after a space or tab), or 0.
 wchar_t CommentMark(const wchar_t* value) {
     for (const wchar_t* p = value; *p; ++p)
@@ -428,7 +406,7 @@ struct Checker {
                 below = highest - 1;
             }
         }
-        for (long n = std::min(limit, kCountLimit); n >= 1; --n)
+        for (long n = std::min(limit, kMaxDefaultedCount); n >= 1; --n)
             if (named(n)) return n;
         return 0;
     }
@@ -615,9 +593,9 @@ void CheckPlugInCatalog(const CheckSource& source, CheckReport& report,
     const long count = checker.inner.readCount(checker.inner.context);
     const long countLine = checker.LineOf(checker.index, kCountKey);
     checker.count = count;
-    if (count > kCountLimit) {
+    if (count > kMaxDefaultedCount) {
         // Only the written entries are read: the rest would be defaults.
-        const TextArg args[] = {count, kCountLimit};
+        const TextArg args[] = {count, kMaxDefaultedCount};
         Report(report, true, countLine, kCountLimitPattern, args);
         checker.count = checker.LastIndexKey(count, raw);
     }
@@ -625,7 +603,7 @@ void CheckPlugInCatalog(const CheckSource& source, CheckReport& report,
     PlugInCatalog* catalog = nullptr;
     long last = 0;
     const CatalogLoad load = checker.count > 0 ? ReadPlugInCatalog(checker.reader, &catalog) : CatalogLoad::Empty;
-    if (load == CatalogLoad::Empty && count > kCountLimit) {
+    if (load == CatalogLoad::Empty && count > kMaxDefaultedCount) {
         const TextArg args[] = {count};
         Report(report, true, countLine, kNoIndexKeysPattern, args);
     } else if (load == CatalogLoad::Empty) {

@@ -41,3 +41,18 @@ HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const w
     CloseHandle(file);
     return INVALID_HANDLE_VALUE;
 }
+
+bool ReadFileAt(HANDLE file, uint64_t offset, void* out, size_t size) {
+    if (size > MAXDWORD) return false;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    return ReadFile(file, out, static_cast<DWORD>(size), &read, &at) && read == size;
+}
+
+ImageReader FileImageReader(HANDLE file) {
+    return ImageReader{file, [](void* context, uint64_t offset, void* out, size_t size) {
+                           return ReadFileAt(static_cast<HANDLE>(context), offset, out, size);
+                       }};
+}

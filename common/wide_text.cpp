@@ -40,10 +40,6 @@ bool WideAppend(wchar_t* out, size_t size, const wchar_t* text) {
     return WideCopy(out + length, size - length, text);
 }
 
-static wchar_t FoldAscii(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
 int AsciiCaseCompare(const wchar_t* a, const wchar_t* b) {
     for (;; ++a, ++b) {
         wchar_t x = FoldAscii(*a), y = FoldAscii(*b);

@@ -13,6 +13,9 @@ bool WideCopyCount(wchar_t* out, size_t size, const wchar_t* text, size_t count)
 // False, with nothing read past `size`, when `out` holds no terminator within it.
 bool WideAppend(wchar_t* out, size_t size, const wchar_t* text);
 
+// A-Z as a-z; every other character as it is.
+inline wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
 // Compares with ASCII letters folded only, like _wcsicmp in the "C" locale.
 int AsciiCaseCompare(const wchar_t* a, const wchar_t* b);
 

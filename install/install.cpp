@@ -180,19 +180,10 @@ DWORD CopyIntoPlace(HANDLE source, const wchar_t* destination) {
     return code;
 }
 
-bool ReadFileAt(void* context, uint64_t offset, void* out, size_t size) {
-    if (size > MAXDWORD) return false;
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD read = 0;
-    return ReadFile(static_cast<HANDLE>(context), out, static_cast<DWORD>(size), &read, &at) && read == size;
-}
-
 // The machine of the image open as `file`, read through that handle only.
 bool ReadMachineOf(HANDLE file, ImageMachine* machine) {
     return file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK &&
-           ReadImageMachine(ImageReader{file, ReadFileAt}, machine);
+           ReadImageMachine(FileImageReader(file), machine);
 }
 
 // Whether to go on with a plug-in that the editor owning `folder` (found as
