@@ -8,7 +8,7 @@
 bool LoadPlugInCatalog(HWND dialog) {
     wchar_t folder[kPathSize];
     CatalogFile file;
-    LocateCatalogFile(GetProgramDir(folder) ? folder : nullptr, &file);
+    LocateCatalogFile(GetProgramDir(folder, kPathSize) ? folder : nullptr, &file);
     const CatalogSource source = CatalogFileSource(&file);
     PlugInCatalog* catalog = nullptr;
     CatalogLoad result = ReadPlugInCatalog(source, &catalog);

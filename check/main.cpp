@@ -301,7 +301,7 @@ int wmain(int argc, wchar_t** argv) {
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
             return Usage(out, L"not a folder: ", folderArg);
         RemoveTrailingBackslash(folder);
-    } else if (!GetProgramDir(folder)) {
+    } else if (!GetProgramDir(folder, kPathSize)) {
         return Usage(out, L"cannot tell the checker's own folder", L"");
     }
 

@@ -40,6 +40,9 @@ bool FormatText(wchar_t* out, size_t size, const wchar_t* pattern, const TextArg
 // The shell's root forms: "\", "X:\", and "\\server" or "\\server\share" with
 // no further backslash. A root keeps its trailing backslash.
 bool IsPathRoot(const wchar_t* path);
+// The length of a folder text without its trailing backslashes; a root keeps
+// its own.
+size_t FolderTextLength(const wchar_t* folder);
 // Removes one trailing backslash unless the path is a root.
 void RemoveTrailingBackslash(wchar_t* path);
 // Adds a backslash to a non-empty path that lacks one; an empty path stays

@@ -27,14 +27,14 @@ const ControlSpec kControls[] = {
     {-1, L"Static", SS_LEFT | WS_GROUP, true, L"子目录：", 7, 113, 41, 8},
     {IDC_SUB_DIR, L"ComboBox", CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP, true, nullptr, 54, 111, 146, 127},
     {-1, L"Static", SS_LEFT | WS_GROUP, true, L"插件文件：", 7, 37, 41, 8},
-    {IDC_SRC_FILE, L"Static", SS_LEFT | WS_GROUP, true, L"SrcFile", 54, 37, 293, 8},
+    {IDC_SRC_FILE, L"Static", SS_LEFT | WS_GROUP, true, nullptr, 54, 37, 293, 8},
     {IDC_INSTALL, L"Button", BS_PUSHBUTTON | WS_TABSTOP, true, L"安装", 286, 135, 50, 14},
     {-1, L"Static", SS_LEFT | WS_GROUP, true, L"插件描述：", 7, 66, 41, 8},
-    {IDC_DESCRIPTION, L"Static", SS_LEFT | WS_GROUP, true, L"description", 54, 66, 293, 8},
+    {IDC_DESCRIPTION, L"Static", SS_LEFT | WS_GROUP, true, nullptr, 54, 66, 293, 8},
     {-1, L"Static", SS_ICON, true, nullptr, 369, 7, 20, 20},
     {IDC_LAUNCH, L"Button", BS_PUSHBUTTON | WS_TABSTOP, true, L"启动 Photoshop", 206, 135, 77, 14},
     {-1, L"Static", SS_LEFT | WS_GROUP, true, L"文件版本：", 7, 51, 41, 8},
-    {IDC_FILE_VERSION, L"Static", SS_LEFT | WS_GROUP, true, L"File Version", 54, 51, 293, 8},
+    {IDC_FILE_VERSION, L"Static", SS_LEFT | WS_GROUP, true, nullptr, 54, 51, 293, 8},
     {-1, L"Static", SS_ETCHEDHORZ, true, nullptr, 7, 82, 383, 1},
     {-1, L"Static", SS_LEFT | WS_GROUP, true, L"所有插件：", 7, 9, 41, 8},
     {IDC_PLUGIN_LIST, L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, true, nullptr, 54, 7, 146, 127},
@@ -200,7 +200,9 @@ void TemplateResource() {
                 CheckInt(__FILE__, __LINE__, (name + " icon").c_str(), item.titleOrdinal, IDI_APP);
             else
                 CheckText(__FILE__, __LINE__, (name + " title").c_str(), item.title,
-                          spec.caption ? spec.caption : L"");
+                          spec.caption ? spec.caption : spec.id == IDC_SRC_FILE ? L"SrcFile"
+                                                      : spec.id == IDC_DESCRIPTION ? L"description"
+                                                      : spec.id == IDC_FILE_VERSION ? L"File Version" : L"");
         }
     }
     FreeLibrary(exe);
