@@ -29,7 +29,7 @@ void ReadString(void* context, const wchar_t* section, const wchar_t* key, const
 int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
     auto* file = static_cast<CatalogFile*>(context);
     if (!file->located) return 0;
-    if (!file->folderFinalRead) file->folderFinalRead = GetFolderFinalPath(file->folder, file->folderFinal) ? 1 : -1;
+    if (!file->folderFinalRead) file->folderFinalRead = GetFolderFinalPath(file->folder, file->folderFinal, kFinalPathSize) ? 1 : -1;
     if (file->folderFinalRead < 0) return 0;
     DWORD code;
     HANDLE plugIn = OpenFileInside(file->folder, file->folderFinal, srcFile, &code);

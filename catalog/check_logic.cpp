@@ -55,7 +55,7 @@ const wchar_t kAbsent[] = L"\x01";
 
 bool IsAbsent(const wchar_t* value) { return value[0] == 1 && !value[1]; }
 
-void ReadRaw(const CatalogSource& source, const wchar_t* section, const wchar_t* key, wchar_t* out) {
+void ReadRaw(const CatalogSource& source, const wchar_t* section, const wchar_t* key, wchar_t (&out)[kRawSize]) {
     source.readString(source.context, section, key, kAbsent, out, kRawSize);
 }
 
@@ -387,7 +387,7 @@ struct Checker {
 
     // The last index key up to `limit` that names a section, or 0. Listed,
     // only the listed keys are read, so a large Count costs nothing.
-    long LastIndexKey(long limit, wchar_t* raw) {
+    long LastIndexKey(long limit, wchar_t (&raw)[kRawSize]) {
         wchar_t key[32];
         auto named = [&](long n) {
             const TextArg args[] = {n};
@@ -482,7 +482,7 @@ struct EntryCheck {
     }
 
     // True when the entry has no error.
-    bool Run(wchar_t* raw) {
+    bool Run(wchar_t (&raw)[kRawSize]) {
         const CatalogSource& reader = checker.reader;
         const PlugInEntry& entry = catalog->Entries[number - 1];
         wchar_t key[32];

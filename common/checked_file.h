@@ -13,10 +13,10 @@
 constexpr size_t kFinalPathSize = 1024;
 
 // The final path of an open file or folder, links resolved, into `out`
-// (kFinalPathSize characters). False when it cannot be had whole.
-bool GetHandleFinalPath(HANDLE handle, wchar_t* out);
+// (`size` characters). False when it cannot be had whole.
+bool GetHandleFinalPath(HANDLE handle, wchar_t* out, size_t size);
 // The same for a folder named by path.
-bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out);
+bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out, size_t size);
 
 // Opens `name` below `folder`, whose final path is `folderFinal`, for
 // reading: only a file whose final path lies inside the folder. Otherwise

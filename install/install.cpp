@@ -228,7 +228,7 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
     // Opened once, here, and read only through this handle from now on.
     wchar_t programDir[kPathSize], programFinal[kFinalPathSize];
     DWORD code = ERROR_INVALID_NAME;
-    HANDLE sourceFile = GetProgramDir(programDir, kPathSize) && GetFolderFinalPath(programDir, programFinal)
+    HANDLE sourceFile = GetProgramDir(programDir, kPathSize) && GetFolderFinalPath(programDir, programFinal, kFinalPathSize)
                             ? OpenFileInside(programDir, programFinal, srcFile, &code)
                             : INVALID_HANDLE_VALUE;
     if (sourceFile == INVALID_HANDLE_VALUE) {
