@@ -1,6 +1,10 @@
 #include "app/folder_picker.h"
 
+#include <shlwapi.h>
 #include <shobjidl.h>
+
+#include "common/control_ids.h"
+#include "common/texts.h"
 
 namespace {
 
@@ -48,4 +52,11 @@ bool PickFolder(HWND owner, wchar_t (&folder)[kPathSize]) {
     }
     picker->Release();
     return picked;
+}
+
+void EnableFolderAutoComplete(HWND dialog) {
+    HWND edit = FindWindowExW(GetDlgItem(dialog, IDC_PLUGIN_DIR), nullptr, L"Edit", nullptr);
+    if (!edit) return;
+    if (SHAutoComplete(edit, SHACF_FILESYSTEM) != 0)
+        MessageBoxW(dialog, kAutoCompleteNoteText, kAutoCompleteNoteCaption, MB_OK | MB_ICONINFORMATION);
 }

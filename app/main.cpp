@@ -2,12 +2,14 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "app/decorations.h"
+#include "app/credit_link.h"
+#include "app/dialog_window.h"
 #include "app/folder_picker.h"
 #include "catalog/catalog.h"
 #include "common/control_ids.h"
 #include "common/system_libraries.h"
 #include "install/install.h"
+#include "photoshop/editor.h"
 #include "photoshop/folders.h"
 
 HINSTANCE g_instance;

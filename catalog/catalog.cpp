@@ -8,7 +8,7 @@
 bool LoadPlugInCatalog(HWND dialog) {
     wchar_t folder[kPathSize];
     CatalogFile file;
-    LocateCatalogFile(GetProgramDir(folder) ? folder : nullptr, &file);
+    LocateCatalogFile(GetProgramDir(folder, kPathSize) ? folder : nullptr, &file);
     const CatalogSource source = CatalogFileSource(&file);
     PlugInCatalog* catalog = nullptr;
     CatalogLoad result = ReadPlugInCatalog(source, &catalog);
@@ -39,9 +39,8 @@ bool LoadPlugInCatalog(HWND dialog) {
 void ShowPlugInEntry(LRESULT index, HWND dialog) {
     const PlugInEntry* entry = CatalogEntryAt(g_catalog, static_cast<long>(index));
     if (!entry) return;
-    SetDlgItemTextW(dialog, IDC_SRC_FILE, entry->SrcFile);
-    SetDlgItemTextW(dialog, IDC_FILE_VERSION, entry->FileVersion);
-    SetDlgItemTextW(dialog, IDC_DESCRIPTION, entry->Description);
+    for (const CatalogField& field : kCatalogFields)
+        if (field.label) SetDlgItemTextW(dialog, field.label, FieldText(*entry, field));
 }
 
 const PlugInEntry* SelectedPlugInEntry(HWND dialog) {

@@ -26,15 +26,15 @@ void ReadString(void* context, const wchar_t* section, const wchar_t* key, const
 }
 
 // Read only from a file that lies inside the folder, links followed.
-int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t) {
+int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
     auto* file = static_cast<CatalogFile*>(context);
     if (!file->located) return 0;
-    if (!file->folderFinalRead) file->folderFinalRead = GetFolderFinalPath(file->folder, file->folderFinal) ? 1 : -1;
+    if (!file->folderFinalRead) file->folderFinalRead = GetFolderFinalPath(file->folder, file->folderFinal, kFinalPathSize) ? 1 : -1;
     if (file->folderFinalRead < 0) return 0;
     DWORD code;
     HANDLE plugIn = OpenFileInside(file->folder, file->folderFinal, srcFile, &code);
     if (plugIn == INVALID_HANDLE_VALUE) return 0;
-    const int found = GetFileVersionText(plugIn, out);
+    const int found = GetFileVersionText(plugIn, out, size);
     CloseHandle(plugIn);
     return found;
 }
@@ -87,15 +87,6 @@ namespace {
 // No version resource is near this size; a larger one is not read.
 constexpr uint32_t kMaxVersionResource = 64 * 1024;
 
-bool ReadFileAt(HANDLE file, uint64_t offset, void* out, size_t size) {
-    if (size > MAXDWORD) return false;
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD read = 0;
-    return ReadFile(file, out, static_cast<DWORD>(size), &read, &at) && read == size;
-}
-
 // The headers and the resource tree are read a few bytes at a time: each
 // 4 KiB page is read from the file once (a file read costs a system call).
 struct PagedImage {
@@ -122,7 +113,7 @@ bool ReadPaged(void* context, uint64_t offset, void* out, size_t size) {
 
 }  // namespace
 
-int GetFileVersionText(HANDLE file, wchar_t* text) {
+int GetFileVersionText(HANDLE file, wchar_t* text, size_t textSize) {
     PagedImage image;
     image.file = file;
     LARGE_INTEGER fileSize;
@@ -134,7 +125,7 @@ int GetFileVersionText(HANDLE file, wchar_t* text) {
     if (!FindVersionResource(reader, &offset, &size) || size > kMaxVersionResource) return 0;
     auto* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size));
     if (!block) return 0;
-    const int found = ReadFileAt(file, offset, block, size) && VersionTextFromResource(block, size, text, kVersionTextSize);
+    const int found = ReadFileAt(file, offset, block, size) && VersionTextFromResource(block, size, text, textSize);
     HeapFree(GetProcessHeap(), 0, block);
     return found;
 }

@@ -8,8 +8,6 @@
 #include "common/checked_file.h"
 #include "common/wide_text.h"
 
-constexpr size_t kVersionTextSize = 128;
-
 struct CatalogFile {
     wchar_t folder[kPathSize];  // holds the catalog and the plug-in files
     wchar_t path[kPathSize];    // the catalog
@@ -27,9 +25,9 @@ void LocateCatalogFile(const wchar_t* folder, CatalogFile* file);
 CatalogSource CatalogFileSource(CatalogFile* file);
 // Frees what reading the catalog kept.
 void ReleaseCatalogFile(CatalogFile* file);
-// 1 when `text` (128 characters) holds the "FileVersion" string of the image
-// open as `file`, read through that handle only.
-int GetFileVersionText(HANDLE file, wchar_t* text);
+// 1 when `text` (`size` characters) holds the "FileVersion" string of the
+// image open as `file`, read through that handle only.
+int GetFileVersionText(HANDLE file, wchar_t* text, size_t size);
 // A path would convert to HANDLE silently: a file is read only through the
 // handle that was checked.
-int GetFileVersionText(const wchar_t* path, wchar_t* text) = delete;
+int GetFileVersionText(const wchar_t* path, wchar_t* text, size_t size) = delete;

@@ -23,8 +23,8 @@ const PlugInEntry* CatalogEntryAt(const PlugInCatalog* catalog, long index) {
 // leaves the program's folder is not read, here or at install.
 static void ReadVersionText(const CatalogSource& source, PlugInEntry* entry) {
     if (!IsSafeRelativeFileName(entry->SrcFile) ||
-        !source.readVersion(source.context, entry->SrcFile, entry->FileVersion, 128))
-        WideCopy(entry->FileVersion, 128, kNoVersionText);
+        !source.readVersion(source.context, entry->SrcFile, entry->FileVersion, kVersionTextSize))
+        WideCopy(entry->FileVersion, kVersionTextSize, kNoVersionText);
 }
 
 // Reads the entry's fields from its section; false, with nothing read, when
@@ -38,41 +38,32 @@ static bool ReadEntry(const CatalogSource& source, long number, PlugInEntry* ent
     // An empty section name would make the profile reader look up "[]".
     if (!section[0]) return false;
 
-    struct Field {
-        const wchar_t* key;
-        const wchar_t* fallback;
-        wchar_t* out;
-        size_t size;
-    } const fields[] = {
-        {kNameKey, kUnknownText, entry->Name, 64},
-        {kSrcFileKey, kUnknownText, entry->SrcFile, 64},
-        {kSubDir1Key, L"", entry->SubDir1, 64},
-        {kSubDir2Key, L"", entry->SubDir2, 64},
-        {kDescriptionKey, kNoDescriptionText, entry->Description, 256},
-    };
-    for (const Field& field : fields)
-        source.readString(source.context, section, field.key, field.fallback, field.out, field.size);
+    for (const CatalogField& field : kCatalogFields)
+        if (field.key)
+            source.readString(source.context, section, field.key, field.fallback, FieldText(*entry, field), field.size);
     ReadVersionText(source, entry);
     return true;
 }
 
-// The number n of an index key "PlugIn<n>" (ASCII case folded, no leading
-// zero), or 0 for any other name.
-static long IndexKeyNumber(const wchar_t* name, long count) {
+long IndexKeyNumber(const wchar_t* name, size_t length) {
     const wchar_t prefix[] = L"plugin";
-    for (size_t i = 0; prefix[i]; ++i, ++name) {
-        wchar_t c = *name;
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-        if (c != prefix[i]) return 0;
-    }
-    if (*name < L'1' || *name > L'9') return 0;
+    constexpr size_t kPrefix = 6;
+    if (length <= kPrefix || name[kPrefix] == L'0') return 0;
+    for (size_t i = 0; i < kPrefix; ++i)
+        if (FoldAscii(name[i]) != prefix[i]) return 0;
     long number = 0;
-    for (; *name; ++name) {
-        if (*name < L'0' || *name > L'9') return 0;
-        number = number * 10 + (*name - L'0');
-        if (number > count) return 0;
+    for (size_t i = kPrefix; i < length; ++i) {
+        if (name[i] < L'0' || name[i] > L'9') return 0;
+        const long digit = name[i] - L'0';
+        number = number > (0x7FFFFFFFL - digit) / 10 ? 0x7FFFFFFFL : number * 10 + digit;
     }
     return number;
+}
+
+// The number of index key `name` when it is at most `count`, else 0.
+static long IndexKeyUpTo(const wchar_t* name, long count) {
+    const long number = IndexKeyNumber(name, WideLength(name));
+    return number <= count ? number : 0;
 }
 
 // Marks in the zero-filled block, by a non-zero first character, the entries
@@ -83,7 +74,7 @@ static bool MarkListedEntries(const wchar_t* keys, PlugInCatalog* catalog) {
     for (const wchar_t* name = keys; *name; name += WideLength(name) + 1) {
         for (const wchar_t* c = name; *c; ++c)
             if (*c > 0x7f) return false;
-        if (long number = IndexKeyNumber(name, catalog->Count)) catalog->Entries[number - 1].Name[0] = 1;
+        if (long number = IndexKeyUpTo(name, catalog->Count)) catalog->Entries[number - 1].Name[0] = 1;
     }
     return true;
 }
@@ -95,7 +86,7 @@ static long LastListedIndexKey(const wchar_t* keys, long count) {
     for (const wchar_t* name = keys; *name; name += WideLength(name) + 1) {
         for (const wchar_t* c = name; *c; ++c)
             if (*c > 0x7f) return -1;
-        if (long number = IndexKeyNumber(name, count); number > last) last = number;
+        if (long number = IndexKeyUpTo(name, count); number > last) last = number;
     }
     return last;
 }
@@ -128,9 +119,8 @@ CatalogLoad ReadPlugInCatalog(const CatalogSource& source, PlugInCatalog** catal
             continue;
         }
         *entry = PlugInEntry{};
-        WideCopy(entry->Name, 64, kUnknownText);
-        WideCopy(entry->SrcFile, 64, kUnknownText);
-        WideCopy(entry->Description, 256, kNoDescriptionText);
+        for (const CatalogField& field : kCatalogFields)
+            if (field.key) WideCopy(FieldText(*entry, field), field.size, field.fallback);
         ReadVersionText(source, entry);
         defaultEntry = entry;
     }
@@ -178,10 +168,7 @@ bool ReadVersionNode(const uint8_t* block, size_t at, size_t parentEnd, VersionN
 bool KeyIs(const uint8_t* block, const VersionNode& node, const wchar_t* name, size_t length) {
     if ((node.keyEnd - node.key) / 2 != length) return false;
     for (size_t i = 0; i < length; ++i) {
-        unsigned a = Le16(block + node.key + 2 * i), b = static_cast<unsigned>(name[i]);
-        if (a >= 'A' && a <= 'Z') a += 'a' - 'A';
-        if (b >= 'A' && b <= 'Z') b += 'a' - 'A';
-        if (a != b) return false;
+        if (FoldAscii(static_cast<wchar_t>(Le16(block + node.key + 2 * i))) != FoldAscii(name[i])) return false;
     }
     return true;
 }

@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/control_ids.h"
+#include "common/texts.h"
+
 struct PlugInEntry {
     wchar_t Name[64];
     wchar_t SrcFile[64];
@@ -19,6 +22,37 @@ struct PlugInCatalog {
 };
 
 constexpr size_t kSectionNameSize = 128;
+constexpr size_t kVersionTextSize = sizeof(PlugInEntry::FileVersion) / sizeof(wchar_t);
+
+// One column of the catalog: the key of the entry's section it is read from
+// (none: the plug-in file's version), the text it takes when the key is
+// missing, where it lives in the entry (an offset and a size in characters),
+// and the dialog label that shows it (0: none). In the entry's order.
+struct CatalogField {
+    const wchar_t* key;
+    const wchar_t* fallback;
+    size_t offset;
+    size_t size;
+    int label;
+};
+
+#define CATALOG_FIELD(member) offsetof(PlugInEntry, member), sizeof(PlugInEntry::member) / sizeof(wchar_t)
+inline constexpr CatalogField kCatalogFields[] = {
+    {kNameKey, kUnknownText, CATALOG_FIELD(Name), 0},
+    {kSrcFileKey, kUnknownText, CATALOG_FIELD(SrcFile), IDC_SRC_FILE},
+    {kSubDir1Key, L"", CATALOG_FIELD(SubDir1), 0},
+    {kSubDir2Key, L"", CATALOG_FIELD(SubDir2), 0},
+    {nullptr, kNoVersionText, CATALOG_FIELD(FileVersion), IDC_FILE_VERSION},
+    {kDescriptionKey, kNoDescriptionText, CATALOG_FIELD(Description), IDC_DESCRIPTION},
+};
+#undef CATALOG_FIELD
+
+inline wchar_t* FieldText(PlugInEntry& entry, const CatalogField& field) {
+    return reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(&entry) + field.offset);
+}
+inline const wchar_t* FieldText(const PlugInEntry& entry, const CatalogField& field) {
+    return reinterpret_cast<const wchar_t*>(reinterpret_cast<const char*>(&entry) + field.offset);
+}
 
 // Bytes for a catalog of `count` entries, or 0 when `count` is not positive or
 // the size would exceed `sizeLimit` (the platform's largest size_t).
@@ -54,6 +88,10 @@ enum class CatalogLoad { Loaded, Empty, OutOfMemory };
 // or the keys cannot be listed and judged, the catalog is too large (out of
 // memory). A few bytes of catalog cannot ask for gigabytes.
 constexpr long kMaxDefaultedCount = 100000;
+
+// n of an index key "PlugIn<n>" of `length` characters (ASCII letters folded,
+// no leading zero), held at 0x7FFFFFFF when larger; 0 for any other name.
+long IndexKeyNumber(const wchar_t* name, size_t length);
 
 // Reads the whole catalog into one block; `*catalog` is set only on Loaded.
 CatalogLoad ReadPlugInCatalog(const CatalogSource& source, PlugInCatalog** catalog);

@@ -1,6 +1,7 @@
 #include "catalog/check_logic.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "common/program_path_logic.h"
 #include "common/texts.h"
@@ -23,8 +24,7 @@ const wchar_t kSectionCutPattern[] =
     L"%s: PlugIn%ld names a section of %ld%s characters; the installer reads the first %ld, which may name "
     L"another section";
 const wchar_t kNoSectionPattern[] =
-    L"%s: the section is missing or holds none of Name, SrcFile, SubDir1, SubDir2, Description: every value "
-    L"takes its default ([未知])";
+    L"%s: the section is missing or holds none of %s: every value takes its default ([未知])";
 const wchar_t kValueCutPattern[] = L"%s: %s has %ld%s characters; the installer keeps %ld: \"%s\"";
 const wchar_t kNoNamePattern[] = L"%s: no Name: the list shows [未知]";
 const wchar_t kNoSrcFilePattern[] = L"%s: no SrcFile: the installer looks for a file named [未知]";
@@ -48,9 +48,6 @@ const wchar_t kUnknownKeyPattern[] = L"%s: the installer does not know the key \
 const wchar_t kCommentPattern[] =
     L"%s: %s \"%s\" has \"%s\" after a space: the installer takes it as part of the value, not as a comment";
 
-// Larger Counts are a mistake: no catalog holds that many plug-ins.
-constexpr long kCountLimit = 100000;
-
 // Read with room to spare, to see what the installer's buffers cut.
 constexpr size_t kRawSize = 4096;
 // A fallback no catalog value can equal: it tells a missing key from an empty one.
@@ -58,7 +55,7 @@ const wchar_t kAbsent[] = L"\x01";
 
 bool IsAbsent(const wchar_t* value) { return value[0] == 1 && !value[1]; }
 
-void ReadRaw(const CatalogSource& source, const wchar_t* section, const wchar_t* key, wchar_t* out) {
+void ReadRaw(const CatalogSource& source, const wchar_t* section, const wchar_t* key, wchar_t (&out)[kRawSize]) {
     source.readString(source.context, section, key, kAbsent, out, kRawSize);
 }
 
@@ -107,8 +104,6 @@ bool IsValidUtf8(const unsigned char* bytes, size_t size) {
     return true;
 }
 
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
 // Compares a counted name with a counted or terminated one, ASCII letters folded.
 int CompareName(const wchar_t* a, size_t aLength, const wchar_t* b, size_t bLength) {
     for (size_t i = 0;; ++i) {
@@ -138,10 +133,7 @@ CatalogEncoding SniffCatalogEncoding(const unsigned char* bytes, size_t size) {
 }
 
 bool SameSrcFile(const wchar_t* a, const wchar_t* b) {
-    auto fold = [](wchar_t c) -> wchar_t {
-        if (c == L'/') return L'\\';
-        return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-    };
+    auto fold = [](wchar_t c) { return c == L'/' ? L'\\' : FoldAscii(c); };
     for (;; ++a, ++b) {
         if (fold(*a) != fold(*b)) return false;
         if (!*a) return true;
@@ -176,16 +168,17 @@ void CheckCatalogBytes(const unsigned char* bytes, size_t size, CheckReport& rep
 
 
 void MachineName(uint16_t machine, wchar_t* out, size_t size) {
-    switch (machine) {
-    case 0x14c: WideCopy(out, size, L"x86"); return;
-    case 0x8664: WideCopy(out, size, L"x64"); return;
-    case 0xaa64: WideCopy(out, size, L"ARM64"); return;
+    if (const MachineNames* names = FindMachineNames(machine)) {
+        WideCopy(out, size, names->english);
+        return;
     }
     const TextArg args[] = {static_cast<long>(machine)};
     FormatText(out, size, L"0x%04x", args);
 }
 
-bool ServesX64Editors(const PeImageInfo& info) { return info.machine == 0x8664; }
+bool ServesX64Editors(const PeImageInfo& info) {
+    return PlugInFitsEditor(ImageMachine{info.machine, info.arm64x}, ImageMachine{kMachineX64, false});
+}
 
 size_t DecodeCatalogText(const unsigned char* bytes, size_t size, wchar_t* out, size_t outSize,
                          CodePageDecoder codePage, void* context) {
@@ -331,21 +324,6 @@ size_t KeyDistance(const wchar_t* a, size_t aLength, const wchar_t* b) {
     return rows[(aLength + 1) % 3][bLength];
 }
 
-// n of an index key "PlugIn<n>" (ASCII letters folded, no leading zero),
-// held at LONG_MAX when larger; 0 for any other name.
-long IndexKeyNumber(const wchar_t* name, size_t length) {
-    const wchar_t prefix[] = L"plugin";
-    constexpr size_t kPrefix = 6;
-    if (length <= kPrefix || CompareName(name, kPrefix, prefix, kPrefix) || name[kPrefix] == L'0') return 0;
-    long number = 0;
-    for (size_t i = kPrefix; i < length; ++i) {
-        if (name[i] < L'0' || name[i] > L'9') return 0;
-        const long digit = name[i] - L'0';
-        number = number > (0x7FFFFFFFL - digit) / 10 ? 0x7FFFFFFFL : number * 10 + digit;
-    }
-    return number;
-}
-
 // The value's comment mark (';' or '#' after a space or tab), or 0.
 wchar_t CommentMark(const wchar_t* value) {
     for (const wchar_t* p = value; *p; ++p)
@@ -353,7 +331,15 @@ wchar_t CommentMark(const wchar_t* value) {
     return 0;
 }
 
-const wchar_t* const kEntryKeys[] = {kNameKey, kSrcFileKey, kSubDir1Key, kSubDir2Key, kDescriptionKey};
+// "Name, SrcFile, ...": the keys of an entry's section.
+void ListEntryKeys(wchar_t* out, size_t size) {
+    out[0] = 0;
+    for (const CatalogField& field : kCatalogFields)
+        if (field.key) {
+            if (out[0]) WideAppend(out, size, L", ");
+            WideAppend(out, size, field.key);
+        }
+}
 
 // What a check needs besides the entry: the text's lines, and the reader
 // with its Count held at what is checked and its index keys listed once.
@@ -401,7 +387,7 @@ struct Checker {
 
     // The last index key up to `limit` that names a section, or 0. Listed,
     // only the listed keys are read, so a large Count costs nothing.
-    long LastIndexKey(long limit, wchar_t* raw) {
+    long LastIndexKey(long limit, wchar_t (&raw)[kRawSize]) {
         wchar_t key[32];
         auto named = [&](long n) {
             const TextArg args[] = {n};
@@ -420,7 +406,7 @@ struct Checker {
                 below = highest - 1;
             }
         }
-        for (long n = std::min(limit, kCountLimit); n >= 1; --n)
+        for (long n = std::min(limit, kMaxDefaultedCount); n >= 1; --n)
             if (named(n)) return n;
         return 0;
     }
@@ -452,9 +438,10 @@ struct Checker {
                 consider(indexKey);
             } else {
                 bool known = false;
-                for (const wchar_t* key : kEntryKeys) known = known || SameName(*line, key);
+                for (const CatalogField& field : kCatalogFields) known = known || (field.key && SameName(*line, field.key));
                 if (known) continue;
-                for (const wchar_t* key : kEntryKeys) consider(key);
+                for (const CatalogField& field : kCatalogFields)
+                    if (field.key) consider(field.key);
             }
             wchar_t name[kSectionNameSize];
             WideCopyCount(name, kSectionNameSize, line->name, line->nameLength);
@@ -495,7 +482,7 @@ struct EntryCheck {
     }
 
     // True when the entry has no error.
-    bool Run(wchar_t* raw) {
+    bool Run(wchar_t (&raw)[kRawSize]) {
         const CatalogSource& reader = checker.reader;
         const PlugInEntry& entry = catalog->Entries[number - 1];
         wchar_t key[32];
@@ -525,36 +512,31 @@ struct EntryCheck {
         const long sectionLine = found ? found->line : keyLine;
         srcFileLine = checker.LineOf(found, kSrcFileKey, keyLine);
 
-        struct Field {
-            const wchar_t* key;
-            const wchar_t* kept;
-            size_t size;
-        } const fields[] = {{kNameKey, entry.Name, 64},
-                            {kSrcFileKey, entry.SrcFile, 64},
-                            {kSubDir1Key, entry.SubDir1, 64},
-                            {kSubDir2Key, entry.SubDir2, 64},
-                            {kDescriptionKey, entry.Description, 256}};
-        bool present[5];
-        bool any = false;
-        for (int i = 0; i < 5; ++i) {
-            ReadRaw(reader, section, fields[i].key, raw);
-            present[i] = !IsAbsent(raw);
-            any = any || present[i];
-            if (!present[i]) continue;
-            const long line = checker.LineOf(found, fields[i].key, keyLine);
-            if (ValueWasCut(raw, fields[i].kept)) {
-                const TextArg args[] = {label, fields[i].key, static_cast<long>(WideLength(raw)), OrMore(raw),
-                                        static_cast<long>(fields[i].size - 1), fields[i].kept};
+        bool any = false, hasName = false, hasSrcFile = false;
+        for (const CatalogField& field : kCatalogFields) {
+            if (!field.key) continue;
+            ReadRaw(reader, section, field.key, raw);
+            if (IsAbsent(raw)) continue;
+            any = true;
+            hasName = hasName || field.offset == offsetof(PlugInEntry, Name);
+            hasSrcFile = hasSrcFile || field.offset == offsetof(PlugInEntry, SrcFile);
+            const wchar_t* kept = FieldText(entry, field);
+            const long line = checker.LineOf(found, field.key, keyLine);
+            if (ValueWasCut(raw, kept)) {
+                const TextArg args[] = {label, field.key, static_cast<long>(WideLength(raw)), OrMore(raw),
+                                        static_cast<long>(field.size - 1), kept};
                 Report(report, false, line, kValueCutPattern, args);
             }
-            checker.CheckComment(line, label, fields[i].key, raw);
+            checker.CheckComment(line, label, field.key, raw);
         }
         bool fine = false;
         if (!any) {
-            Note(true, sectionLine, kNoSectionPattern);
+            wchar_t keys[128];
+            ListEntryKeys(keys, 128);
+            Note(true, sectionLine, kNoSectionPattern, keys);
         } else {
-            if (!present[0]) Note(false, sectionLine, kNoNamePattern);
-            fine = CheckSrcFile(present[1], entry, sectionLine);
+            if (!hasName) Note(false, sectionLine, kNoNamePattern);
+            fine = CheckSrcFile(hasSrcFile, entry, sectionLine);
             if (!entry.SubDir1[0] && !entry.SubDir2[0]) Note(false, sectionLine, kNoSubDirPattern);
         }
         checker.CheckKeys(found, label, false);
@@ -611,9 +593,9 @@ void CheckPlugInCatalog(const CheckSource& source, CheckReport& report,
     const long count = checker.inner.readCount(checker.inner.context);
     const long countLine = checker.LineOf(checker.index, kCountKey);
     checker.count = count;
-    if (count > kCountLimit) {
+    if (count > kMaxDefaultedCount) {
         // Only the written entries are read: the rest would be defaults.
-        const TextArg args[] = {count, kCountLimit};
+        const TextArg args[] = {count, kMaxDefaultedCount};
         Report(report, true, countLine, kCountLimitPattern, args);
         checker.count = checker.LastIndexKey(count, raw);
     }
@@ -621,7 +603,7 @@ void CheckPlugInCatalog(const CheckSource& source, CheckReport& report,
     PlugInCatalog* catalog = nullptr;
     long last = 0;
     const CatalogLoad load = checker.count > 0 ? ReadPlugInCatalog(checker.reader, &catalog) : CatalogLoad::Empty;
-    if (load == CatalogLoad::Empty && count > kCountLimit) {
+    if (load == CatalogLoad::Empty && count > kMaxDefaultedCount) {
         const TextArg args[] = {count};
         Report(report, true, countLine, kNoIndexKeysPattern, args);
     } else if (load == CatalogLoad::Empty) {

@@ -110,15 +110,6 @@ FolderItem ItemInFolder(void* context, const wchar_t* srcFile) {
 
 CatalogFile g_file;
 
-bool ReadAt(void* context, uint64_t offset, void* out, size_t size) {
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    DWORD done = 0;
-    return offset <= 0x7FFFFFFFFFFFFFFFull && size <= 0xFFFFFFFFu &&
-           SetFilePointerEx(static_cast<HANDLE>(context), at, nullptr, FILE_BEGIN) &&
-           ReadFile(static_cast<HANDLE>(context), out, static_cast<DWORD>(size), &done, nullptr) && done == size;
-}
-
 // The headers of a plug-in file beside the catalog.
 bool ReadImage(void* context, const wchar_t* srcFile, PeImageInfo* info) {
     auto* file = static_cast<CatalogFile*>(context);
@@ -127,7 +118,10 @@ bool ReadImage(void* context, const wchar_t* srcFile, PeImageInfo* info) {
     HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
-    const bool image = ReadPeImageInfo(ImageReader{handle, ReadAt}, info);
+    const ImageReader reader = FileImageReader(handle);
+    ImageMachine machine;
+    const bool image = ReadPeImageInfo(reader, info) && ReadImageMachine(reader, &machine);
+    if (image) info->arm64x = machine.arm64x;
     CloseHandle(handle);
     return image;
 }
@@ -233,7 +227,7 @@ int PrintVersion(Output& out) {
     HANDLE self = length == 0 || length >= kPathSize
                       ? INVALID_HANDLE_VALUE
                       : CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    const bool read = self != INVALID_HANDLE_VALUE && GetFileVersionText(self, version);
+    const bool read = self != INVALID_HANDLE_VALUE && GetFileVersionText(self, version, kVersionTextSize);
     if (self != INVALID_HANDLE_VALUE) CloseHandle(self);
     if (!read) {
         WriteLine(out, L"CorvaneCheck: ", L"no version resource");
@@ -307,7 +301,7 @@ int wmain(int argc, wchar_t** argv) {
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
             return Usage(out, L"not a folder: ", folderArg);
         RemoveTrailingBackslash(folder);
-    } else if (!GetProgramDir(folder)) {
+    } else if (!GetProgramDir(folder, kPathSize)) {
         return Usage(out, L"cannot tell the checker's own folder", L"");
     }
 

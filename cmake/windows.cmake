@@ -37,12 +37,15 @@ target_link_libraries(corvane_catalog_file PUBLIC corvane_system corvane_logic)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_BINARY_DIR}")
 add_executable(CorvaneSetup WIN32
     app/main.cpp
-    app/decorations.cpp
+    app/credit_link.cpp
+    app/dialog_window.cpp
     app/folder_picker.cpp
     common/user_start.cpp
     catalog/catalog.cpp
     install/install.cpp
+    photoshop/editor.cpp
     photoshop/folders.cpp
+    common/registry_text.cpp
     res/setup.rc)
 target_compile_definitions(CorvaneSetup PRIVATE ${win32_definitions} ${system_definitions})
 target_compile_options(CorvaneSetup PRIVATE ${small_code} -Wall -Wextra)

@@ -3,16 +3,17 @@
 #include "common/program_path_logic.h"
 #include "common/wide_text.h"
 
-bool GetHandleFinalPath(HANDLE handle, wchar_t* out) {
-    const DWORD length = GetFinalPathNameByHandleW(handle, out, kFinalPathSize, FILE_NAME_NORMALIZED);
-    return length && length < kFinalPathSize;
+bool GetHandleFinalPath(HANDLE handle, wchar_t* out, size_t size) {
+    if (size > MAXDWORD) size = MAXDWORD;
+    const DWORD length = GetFinalPathNameByHandleW(handle, out, static_cast<DWORD>(size), FILE_NAME_NORMALIZED);
+    return length && length < size;
 }
 
-bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out) {
+bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out, size_t size) {
     HANDLE handle = CreateFileW(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
-    const bool found = GetHandleFinalPath(handle, out);
+    const bool found = GetHandleFinalPath(handle, out, size);
     CloseHandle(handle);
     return found;
 }
@@ -31,7 +32,7 @@ HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const w
     }
     wchar_t final[kFinalPathSize];
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetHandleFinalPath(file, final) || !IsInsideFolder(folderFinal, final)) {
+    if (!GetHandleFinalPath(file, final, kFinalPathSize) || !IsInsideFolder(folderFinal, final)) {
         *code = ERROR_INVALID_NAME;
     } else if (!GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         *code = ERROR_ACCESS_DENIED;  // what copying a folder as a file says
@@ -40,4 +41,19 @@ HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const w
     }
     CloseHandle(file);
     return INVALID_HANDLE_VALUE;
+}
+
+bool ReadFileAt(HANDLE file, uint64_t offset, void* out, size_t size) {
+    if (size > MAXDWORD) return false;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    return ReadFile(file, out, static_cast<DWORD>(size), &read, &at) && read == size;
+}
+
+ImageReader FileImageReader(HANDLE file) {
+    return ImageReader{file, [](void* context, uint64_t offset, void* out, size_t size) {
+                           return ReadFileAt(static_cast<HANDLE>(context), offset, out, size);
+                       }};
 }

@@ -4,18 +4,27 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
+#include "common/pe_image_logic.h"
+
 // The longest final path taken whole (links can make it longer than the
 // name that was opened).
 constexpr size_t kFinalPathSize = 1024;
 
 // The final path of an open file or folder, links resolved, into `out`
-// (kFinalPathSize characters). False when it cannot be had whole.
-bool GetHandleFinalPath(HANDLE handle, wchar_t* out);
+// (`size` characters). False when it cannot be had whole.
+bool GetHandleFinalPath(HANDLE handle, wchar_t* out, size_t size);
 // The same for a folder named by path.
-bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out);
+bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out, size_t size);
 
 // Opens `name` below `folder`, whose final path is `folderFinal`, for
 // reading: only a file whose final path lies inside the folder. Otherwise
 // INVALID_HANDLE_VALUE and `*code`: ERROR_INVALID_NAME when it lies outside
 // (through a link), else the code of the open.
 HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, DWORD* code);
+
+// Reads exactly `size` bytes at `offset` of the file open as `file`.
+bool ReadFileAt(HANDLE file, uint64_t offset, void* out, size_t size);
+// A reader of the image open as `file`, through that handle only.
+ImageReader FileImageReader(HANDLE file);

@@ -17,6 +17,7 @@ struct PeImageInfo {
     uint16_t machine;  // IMAGE_FILE_HEADER.Machine, as stored
     bool isDll;        // IMAGE_FILE_DLL
     bool is64;         // PE32+ optional header
+    bool arm64x = false;  // set by ReadImageMachine's caller, not by ReadPeImageInfo
 };
 
 // False when the bytes are not a PE image or it is cut short.
@@ -84,6 +85,16 @@ bool ReadImageMachine(const ImageReader& image, ImageMachine* machine);
 // machine, or an ARM64X plug-in in an x64 editor. An ARM64X editor runs as
 // ARM64.
 bool PlugInFitsEditor(const ImageMachine& plugIn, const ImageMachine& editor);
+
+// The names of a machine type: for the plug-in maker (the checker's English)
+// and for the user (the installer's).
+struct MachineNames {
+    uint16_t machine;
+    const wchar_t* english;
+    const wchar_t* user;
+};
+// Null for a machine type without names (ARM64X is named by the user's name only).
+const MachineNames* FindMachineNames(uint16_t machine);
 
 // The machine's name as the user reads it: "32 位 (x86)", "64 位 (x64)",
 // "ARM64", "ARM64X", others by number. Cut to fit `size`; false then.

@@ -7,7 +7,7 @@
 
 static wchar_t g_programDir[kPathSize];
 
-bool GetProgramDir(wchar_t* out) {
+bool GetProgramDir(wchar_t* out, size_t size) {
     if (!g_programDir[0]) {
         wchar_t module[kPathSize];
         DWORD length = GetModuleFileNameW(nullptr, module, kPathSize);
@@ -15,10 +15,10 @@ bool GetProgramDir(wchar_t* out) {
         if (length == 0 || length >= kPathSize) return false;
         if (!ProgramDirFromModuleName(module, g_programDir, kPathSize)) return false;
     }
-    return WideCopy(out, kPathSize, g_programDir);
+    return WideCopy(out, size, g_programDir);
 }
 
-bool GetProgramPath(const wchar_t* name, wchar_t* out) {
+bool GetProgramPath(const wchar_t* name, wchar_t* out, size_t size) {
     wchar_t dir[kPathSize];
-    return GetProgramDir(dir) && JoinProgramPath(dir, name, out, kPathSize);
+    return GetProgramDir(dir, kPathSize) && JoinProgramPath(dir, name, out, size);
 }

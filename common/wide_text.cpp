@@ -40,10 +40,6 @@ bool WideAppend(wchar_t* out, size_t size, const wchar_t* text) {
     return WideCopy(out + length, size - length, text);
 }
 
-static wchar_t FoldAscii(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
 int AsciiCaseCompare(const wchar_t* a, const wchar_t* b) {
     for (;; ++a, ++b) {
         wchar_t x = FoldAscii(*a), y = FoldAscii(*b);
@@ -121,17 +117,26 @@ bool FormatText(wchar_t* out, size_t size, const wchar_t* pattern, const TextArg
     return fits;
 }
 
-bool IsPathRoot(const wchar_t* path) {
-    if (!path || !path[0]) return false;
+// IsPathRoot for the first `length` characters of `path`.
+static bool IsPathRootOfLength(const wchar_t* path, size_t length) {
+    if (!length) return false;
     if (path[0] == L'\\') {
-        if (!path[1]) return true;
+        if (length == 1) return true;
         if (path[1] != L'\\') return false;
         int separators = 0;
-        for (const wchar_t* p = path + 2; *p; ++p)
-            if (*p == L'\\' && ++separators > 1) return false;
+        for (size_t i = 2; i < length; ++i)
+            if (path[i] == L'\\' && ++separators > 1) return false;
         return true;
     }
-    return path[1] == L':' && path[2] == L'\\' && !path[3];
+    return length == 3 && path[1] == L':' && path[2] == L'\\';
+}
+
+bool IsPathRoot(const wchar_t* path) { return path && IsPathRootOfLength(path, WideLength(path)); }
+
+size_t FolderTextLength(const wchar_t* folder) {
+    size_t length = WideLength(folder);
+    while (length && folder[length - 1] == L'\\' && !IsPathRootOfLength(folder, length)) --length;
+    return length;
 }
 
 void RemoveTrailingBackslash(wchar_t* path) {

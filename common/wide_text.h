@@ -13,6 +13,9 @@ bool WideCopyCount(wchar_t* out, size_t size, const wchar_t* text, size_t count)
 // False, with nothing read past `size`, when `out` holds no terminator within it.
 bool WideAppend(wchar_t* out, size_t size, const wchar_t* text);
 
+// A-Z as a-z; every other character as it is.
+inline wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
 // Compares with ASCII letters folded only, like _wcsicmp in the "C" locale.
 int AsciiCaseCompare(const wchar_t* a, const wchar_t* b);
 
@@ -37,6 +40,9 @@ bool FormatText(wchar_t* out, size_t size, const wchar_t* pattern, const TextArg
 // The shell's root forms: "\", "X:\", and "\\server" or "\\server\share" with
 // no further backslash. A root keeps its trailing backslash.
 bool IsPathRoot(const wchar_t* path);
+// The length of a folder text without its trailing backslashes; a root keeps
+// its own.
+size_t FolderTextLength(const wchar_t* folder);
 // Removes one trailing backslash unless the path is a root.
 void RemoveTrailingBackslash(wchar_t* path);
 // Adds a backslash to a non-empty path that lacks one; an empty path stays

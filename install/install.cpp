@@ -8,35 +8,19 @@
 #include "common/pe_image_logic.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"
-#include "common/user_start.h"
 #include "common/texts.h"
 #include "common/wide_text.h"
 #include "install/install_logic.h"
+#include "photoshop/editor.h"
+#include "photoshop/folders.h"
 
 namespace {
 
-void FormatFailure(wchar_t* resultText, DWORD code) {
+void FormatFailure(wchar_t* resultText, size_t size, DWORD code) {
     wchar_t systemText[kMessageSize];
-    FormatSystemError(code, systemText);
+    FormatSystemError(code, systemText, kMessageSize);
     const TextArg args[] = {static_cast<long>(code), systemText};
-    FormatText(resultText, kMessageSize, kInstallFailurePattern, args);
-}
-
-// Reads a registry string whole, terminated at its stored length.
-bool ReadDefaultValue(HKEY key, wchar_t* out, size_t size) {
-    DWORD bytes = static_cast<DWORD>((size - 1) * sizeof(wchar_t));
-    if (RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &bytes) != ERROR_SUCCESS)
-        return false;
-    out[bytes / sizeof(wchar_t)] = 0;
-    return true;
-}
-
-// The box's whole text, or false when it is longer than a path buffer holds.
-bool ReadBoxText(HWND dialog, int id, wchar_t* out) {
-    HWND box = GetDlgItem(dialog, id);
-    if (GetWindowTextLengthW(box) >= static_cast<int>(kPathSize)) return false;
-    GetWindowTextW(box, out, kPathSize);
-    return true;
+    FormatText(resultText, size, kInstallFailurePattern, args);
 }
 
 // Whether the file could be replaced now: 0 when it can (or is not there),
@@ -180,19 +164,10 @@ DWORD CopyIntoPlace(HANDLE source, const wchar_t* destination) {
     return code;
 }
 
-bool ReadFileAt(void* context, uint64_t offset, void* out, size_t size) {
-    if (size > MAXDWORD) return false;
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD read = 0;
-    return ReadFile(static_cast<HANDLE>(context), out, static_cast<DWORD>(size), &read, &at) && read == size;
-}
-
 // The machine of the image open as `file`, read through that handle only.
 bool ReadMachineOf(HANDLE file, ImageMachine* machine) {
     return file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK &&
-           ReadImageMachine(ImageReader{file, ReadFileAt}, machine);
+           ReadImageMachine(FileImageReader(file), machine);
 }
 
 // Whether to go on with a plug-in that the editor owning `folder` (found as
@@ -203,7 +178,7 @@ bool ReadMachineOf(HANDLE file, ImageMachine* machine) {
 bool ConfirmMachineFit(HWND dialog, HANDLE plugIn, const wchar_t* folder, const wchar_t* srcFile) {
     ImageMachine plugInMachine, editorMachine;
     wchar_t editor[kPathSize];
-    if (!ReadMachineOf(plugIn, &plugInMachine) || !FindPhotoshopProgram(folder, editor)) return true;
+    if (!ReadMachineOf(plugIn, &plugInMachine) || !FindPhotoshopProgram(folder, editor, kPathSize)) return true;
     HANDLE editorFile = CreateFileW(editor, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
     const bool read = ReadMachineOf(editorFile, &editorMachine);
@@ -219,56 +194,57 @@ bool ConfirmMachineFit(HWND dialog, HANDLE plugIn, const wchar_t* folder, const 
 
 }  // namespace
 
-void FormatSystemError(DWORD code, wchar_t* text) {
+void FormatSystemError(DWORD code, wchar_t* text, size_t size) {
     text[0] = 0;
     wchar_t* systemText = nullptr;
     DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                       FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                                   reinterpret_cast<wchar_t*>(&systemText), 0, nullptr);
-    if (length && systemText) WideCopy(text, kMessageSize, systemText);
+    if (length && systemText) WideCopy(text, size, systemText);
     if (systemText) LocalFree(systemText);
 }
 
-int InstallPlugIn(wchar_t* resultText, HWND dialog, const wchar_t* srcFile, const wchar_t* newVersion) {
+bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t* srcFile, const wchar_t* newVersion) {
     resultText[0] = 0;
     // Read beside the program and written below the chosen folder, elevated:
     // a name that leaves either folder is refused before anything is touched.
     if (!IsSafeRelativeFileName(srcFile)) {
-        FormatFailure(resultText, ERROR_INVALID_NAME);
-        return 0;
+        FormatFailure(resultText, size, ERROR_INVALID_NAME);
+        return false;
     }
     wchar_t folder[kPathSize], subFolder[kPathSize], destination[kPathSize];
-    const bool read = ReadBoxText(dialog, IDC_PLUGIN_DIR, folder) && ReadBoxText(dialog, IDC_SUB_DIR, subFolder);
+    const bool read = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder, kPathSize) &&
+                      ReadFolderBoxText(dialog, IDC_SUB_DIR, subFolder, kPathSize);
     if (read && IsBlankFolderText(folder)) {
-        FormatFailure(resultText, ERROR_PATH_NOT_FOUND);
-        return 0;
+        FormatFailure(resultText, size, ERROR_PATH_NOT_FOUND);
+        return false;
     }
     // A path cut to fit would name another file: refuse it instead.
     if (!read || !ComposeInstallDestination(folder, subFolder, srcFile, destination, kPathSize)) {
-        FormatFailure(resultText, ERROR_FILENAME_EXCED_RANGE);
-        return 0;
+        FormatFailure(resultText, size, ERROR_FILENAME_EXCED_RANGE);
+        return false;
     }
     // Opened once, here, and read only through this handle from now on.
     wchar_t programDir[kPathSize], programFinal[kFinalPathSize];
     DWORD code = ERROR_INVALID_NAME;
-    HANDLE sourceFile = GetProgramDir(programDir) && GetFolderFinalPath(programDir, programFinal)
+    HANDLE sourceFile = GetProgramDir(programDir, kPathSize) && GetFolderFinalPath(programDir, programFinal, kFinalPathSize)
                             ? OpenFileInside(programDir, programFinal, srcFile, &code)
                             : INVALID_HANDLE_VALUE;
     if (sourceFile == INVALID_HANDLE_VALUE) {
-        FormatFailure(resultText, code);
-        return 0;
+        FormatFailure(resultText, size, code);
+        return false;
     }
     // Asked first: No writes nothing.
     if (!ConfirmMachineFit(dialog, sourceFile, folder, srcFile)) {
         CloseHandle(sourceFile);
-        return 0;
+        return false;
     }
     if (_waccess(destination, 0) == 0) {
         wchar_t installedVersion[kVersionTextSize];
         HANDLE installed = CreateFileW(destination, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
-        if (installed == INVALID_HANDLE_VALUE || !GetFileVersionText(installed, installedVersion))
+        if (installed == INVALID_HANDLE_VALUE || !GetFileVersionText(installed, installedVersion, kVersionTextSize))
             WideCopy(installedVersion, kVersionTextSize, kNoVersionText);
         if (installed != INVALID_HANDLE_VALUE) CloseHandle(installed);  // before the rename, which it would stop
         wchar_t question[kMessageSize];
@@ -277,93 +253,26 @@ int InstallPlugIn(wchar_t* resultText, HWND dialog, const wchar_t* srcFile, cons
         // Only Yes overwrites: Esc and the close box answer something else.
         if (MessageBoxW(dialog, question, kSetupCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
             CloseHandle(sourceFile);
-            return 0;
+            return false;
         }
     }
     code = CopyIntoPlace(sourceFile, destination);
     CloseHandle(sourceFile);
     if (code) {
-        FormatFailure(resultText, code);
-        return 0;
+        FormatFailure(resultText, size, code);
+        return false;
     }
     const TextArg args[] = {destination};
-    FormatText(resultText, kMessageSize, kInstallSuccessPattern, args);
-    return 1;
+    FormatText(resultText, size, kInstallSuccessPattern, args);
+    return true;
 }
 
 void RunInstallCommand(HWND dialog) {
     const PlugInEntry* entry = SelectedPlugInEntry(dialog);
     if (!entry) return;
     wchar_t resultText[kMessageSize];
-    if (InstallPlugIn(resultText, dialog, entry->SrcFile, entry->FileVersion))
+    if (InstallPlugIn(resultText, kMessageSize, dialog, entry->SrcFile, entry->FileVersion))
         MessageBoxW(dialog, resultText, kInstallSuccessCaption, MB_OK | MB_ICONINFORMATION);
     else if (resultText[0])
         MessageBoxW(dialog, resultText, kInstallFailureCaption, MB_OK | MB_ICONWARNING);
-}
-
-int FindPhotoshopByAssociation(wchar_t* path) {
-    // The machine's classes only: the merged view an elevated program gets
-    // from HKEY_CLASSES_ROOT takes the user's own classes first, which any
-    // program the user runs may write.
-    HKEY classes;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineClassesKey, 0, KEY_READ, &classes) != ERROR_SUCCESS) return 0;
-    wchar_t buffer[kAssociationSize];
-    HKEY key;
-    bool read = RegOpenKeyExW(classes, kPsdKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (read) {
-        read = ReadDefaultValue(key, buffer, kAssociationSize);
-        RegCloseKey(key);
-    }
-    wchar_t commandKey[kAssociationSize];
-    read = read && ComposeOpenCommandKey(buffer, commandKey, kAssociationSize) &&
-           RegOpenKeyExW(classes, commandKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    RegCloseKey(classes);
-    if (!read) return 0;
-    read = ReadDefaultValue(key, buffer, kAssociationSize);
-    RegCloseKey(key);
-    return read && ParseOpenCommand(buffer, path, kPathSize);
-}
-
-namespace {
-
-// An absolute path to a file that is there: nothing the current drive or
-// folder could redirect.
-bool IsStartableProgram(const wchar_t* path) {
-    const DWORD attributes = GetFileAttributesW(path);
-    return IsAbsolutePath(path) && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-}  // namespace
-
-// A blank or relative folder text names no editor: the association does.
-int FindPhotoshopProgram(const wchar_t* folder, wchar_t* path) {
-    return (DerivePhotoshopPath(folder, path, kPathSize) && IsStartableProgram(path)) ||
-           (FindPhotoshopByAssociation(path) && IsStartableProgram(path));
-}
-
-int LaunchPhotoshop(HWND dialog) {
-    wchar_t folder[kPathSize], path[kPathSize], programFolder[kPathSize];
-    GetDlgItemTextW(dialog, IDC_PLUGIN_DIR, folder, kPathSize);
-    if (!FindPhotoshopProgram(folder, path)) return 0;
-    // In its own folder, so that it finds its own files there, not this
-    // program's (a download folder).
-    if (!FolderOfPath(path, programFolder, kPathSize)) return 0;
-    if (StartThroughShell(path, programFolder)) return 1;
-    // No shell to ask: started here, as before.
-    // CreateProcessW may write into the command line, so it gets a writable one.
-    wchar_t commandLine[1] = {0};
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(path, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, programFolder,
-                        &startup, &process))
-        return 0;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return 1;
-}
-
-void RunLaunchCommand(HWND dialog) {
-    if (MessageBoxW(dialog, kLaunchQuestion, kSetupCaption, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
-    if (!LaunchPhotoshop(dialog)) MessageBoxW(dialog, kLaunchFailureText, kSetupCaption, MB_OK | MB_ICONWARNING);
 }

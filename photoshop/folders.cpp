@@ -3,6 +3,7 @@
 #include <io.h>
 
 #include "common/control_ids.h"
+#include "common/registry_text.h"
 #include "common/texts.h"
 #include "common/wide_text.h"
 #include "photoshop/folders_logic.h"
@@ -10,17 +11,6 @@
 namespace {
 
 constexpr DWORD kVersionKeyNameSize = 32;
-
-// The value need not be terminated, so the buffer has room for one more
-// character than the read may fill, and is terminated at the length read.
-bool ReadApplicationPath(HKEY version, wchar_t (&value)[kPathSize + 1]) {
-    DWORD bytes = kPathSize * sizeof(wchar_t);
-    if (RegQueryValueExW(version, kApplicationPathValue, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                         &bytes) != ERROR_SUCCESS)
-        return false;
-    value[bytes / sizeof(wchar_t)] = 0;
-    return true;
-}
 
 // The first plug-in folder name that exists under the install folder.
 bool FindPlugInFolderOf(const wchar_t* installPath, wchar_t (&folder)[kPathSize]) {
@@ -60,8 +50,9 @@ void AddPlugInFoldersOfView(HWND list, REGSAM view, LRESULT known) {
         if (enumerated != ERROR_SUCCESS) break;
         HKEY version;
         if (RegOpenKeyExW(root, name, 0, KEY_READ | view, &version) != ERROR_SUCCESS) continue;
+        // One more than a path: the longest path with a backslash already closing it.
         wchar_t installPath[kPathSize + 1];
-        bool readable = ReadApplicationPath(version, installPath);
+        bool readable = ReadRegistryText(version, kApplicationPathValue, installPath, kPathSize + 1);
         RegCloseKey(version);
         wchar_t folder[kPathSize];
         if (readable && FindPlugInFolderOf(installPath, folder) && !IsListed(list, known, folder))
@@ -83,6 +74,14 @@ bool StartsWithItem(void* context, int item, const wchar_t* prefix) {
 }
 
 }  // namespace
+
+bool ReadFolderBoxText(HWND dialog, int id, wchar_t* out, size_t size) {
+    HWND box = GetDlgItem(dialog, id);
+    const int length = GetWindowTextLengthW(box);
+    if (length < 0 || static_cast<size_t>(length) >= size) return false;
+    GetWindowTextW(box, out, static_cast<int>(size));
+    return true;
+}
 
 bool FindPlugInFolders(HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_PLUGIN_DIR);
@@ -108,8 +107,7 @@ void ListSubFolders(HWND dialog, const wchar_t* preferred1, const wchar_t* prefe
         haveFolder = length != CB_ERR && length < static_cast<LRESULT>(kPathSize) &&
                      SendMessageW(folderBox, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(folder)) != CB_ERR;
     } else {
-        GetWindowTextW(folderBox, folder, kPathSize);
-        haveFolder = true;
+        haveFolder = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder, kPathSize);
     }
     // Emptying the box and adding thousands of items one by one would repaint
     // it each time: it is repainted once, at the end.

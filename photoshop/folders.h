@@ -3,6 +3,9 @@
 
 #include "catalog/catalog_logic.h"
 
+// The whole text of folder box `id` into `out` (`size` characters); false when
+// it does not fit: cut, it would name another folder.
+bool ReadFolderBoxText(HWND dialog, int id, wchar_t* out, size_t size);
 // Fills the plug-in folder list from the registry; true when it added any.
 bool FindPlugInFolders(HWND dialog);
 // Rebuilds the sub-folder list for the folder in the plug-in folder box. With

@@ -11,8 +11,6 @@ bool ComposePlugInFolderCandidate(const wchar_t* installPath, const wchar_t* fol
            WideAppend(out, size, folderName);
 }
 
-static wchar_t FoldAscii(wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; }
-
 static size_t LengthWithoutTrailingBackslash(const wchar_t* path) {
     size_t length = WideLength(path);
     return length && path[length - 1] == L'\\' ? length - 1 : length;

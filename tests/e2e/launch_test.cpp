@@ -159,9 +159,22 @@ void NotFound() {
         EXPECT_BOX(run, kFailure, IDOK);
         CHECK(!Exists(Record(app)));
     }
+    // A command stored as bytes, not text, is not taken.
+    const std::wstring asBytes = L"\"" + exe + L"\" \"%1\"";
+    SetPsdAssociation(kClass, asBytes);
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, (std::wstring(kClass) + L"\\shell\\open\\command").c_str(), nullptr,
+                    REG_BINARY, asBytes.c_str(), static_cast<DWORD>((asBytes.size() + 1) * sizeof(wchar_t)));
+    Launch(run, nowhere);
+    EXPECT_BOX(run, kFailure, IDOK);
+    CHECK(!Exists(Record(app)));
     ClearRegistry();
     Launch(run, nowhere);
     EXPECT_BOX(run, kFailure, IDOK);
+    // A folder text too long to read whole is not read cut: cut, it would name
+    // the folder above, with its Photoshop.exe.
+    Launch(run, app + L"\\" + std::wstring(260, L'x') + L"\\Plug-Ins");
+    EXPECT_BOX(run, kFailure, IDOK);
+    CHECK(!Exists(Record(app)));
     // A blank or relative folder text names no file: not the current drive's
     // root, not the installer's folder.
     CopyInput(L"Photoshop.exe", L"C:\\Photoshop.exe");

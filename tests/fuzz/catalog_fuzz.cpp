@@ -34,21 +34,9 @@ uint64_t SizeLimit(FuzzInput& in) {
     }
 }
 
-struct Field {
-    const wchar_t* key;
-    const wchar_t* fallback;
-    size_t offset, size;
-};
-#define FIELD(name) offsetof(PlugInEntry, name), sizeof(PlugInEntry::name) / sizeof(wchar_t)
-const Field kFields[] = {
-    {kNameKey, kUnknownText, FIELD(Name)},
-    {kSrcFileKey, kUnknownText, FIELD(SrcFile)},
-    {kSubDir1Key, L"", FIELD(SubDir1)},
-    {kSubDir2Key, L"", FIELD(SubDir2)},
-    {kDescriptionKey, kNoDescriptionText, FIELD(Description)},
-};
-const Field kVersionField = {L"", kNoVersionText, FIELD(FileVersion)};
-#undef FIELD
+using Field = CatalogField;
+const Field& kVersionField = *std::find_if(std::begin(kCatalogFields), std::end(kCatalogFields),
+                                           [](const Field& field) { return !field.key; });
 
 std::wstring Cut(const std::wstring& text, size_t size) { return text.substr(0, size - 1); }
 
@@ -93,9 +81,9 @@ struct FakeFile {
         ++file.reads;
         CONTRACT(section[0] && size > 0);  // no look-up of "[]"
         if (std::wcscmp(section, kIndexSection) != 0) {
-            const Field* field = std::find_if(std::begin(kFields), std::end(kFields),
-                                              [&](const Field& f) { return std::wcscmp(f.key, key) == 0; });
-            CONTRACT(field != std::end(kFields) && std::wcscmp(fallback, field->fallback) == 0);
+            const Field* field = std::find_if(std::begin(kCatalogFields), std::end(kCatalogFields),
+                                              [&](const Field& f) { return f.key && std::wcscmp(f.key, key) == 0; });
+            CONTRACT(field != std::end(kCatalogFields) && std::wcscmp(fallback, field->fallback) == 0);
             file.CheckField(out, size, *field);
         }
         const std::wstring* value = file.Value(std::wstring(section) + L"/" + key);
@@ -119,7 +107,7 @@ struct FakeFile {
     }
 };
 
-std::wstring FieldText(const PlugInEntry& entry, const Field& field) {
+std::wstring FieldString(const PlugInEntry& entry, const Field& field) {
     const wchar_t* text = reinterpret_cast<const wchar_t*>(reinterpret_cast<const char*>(&entry) + field.offset);
     const wchar_t* end = std::find(text, text + field.size, L'\0');
     CONTRACT(end != text + field.size);
@@ -182,14 +170,15 @@ void Read(FuzzInput& in) {
         const PlugInEntry& entry = catalog->Entries[n - 1];
         const std::wstring* named = file.Value(std::wstring(kIndexSection) + L"/PlugIn" + std::to_wstring(n));
         const std::wstring section = Cut(named ? *named : L"", kSectionNameSize);
-        for (const Field& field : kFields) {
+        for (const Field& field : kCatalogFields) {
+            if (!field.key) continue;
             const std::wstring* value = section.empty() ? nullptr : file.Value(section + L"/" + field.key);
-            CONTRACT(FieldText(entry, field) == Cut(value ? *value : field.fallback, field.size));
+            CONTRACT(FieldString(entry, field) == Cut(value ? *value : field.fallback, field.size));
         }
-        const std::wstring srcFile = FieldText(entry, kFields[1]);
+        const std::wstring srcFile = entry.SrcFile;
         const std::wstring* version =
             IsSafeRelativeFileName(srcFile.c_str()) ? file.Value(L"version:" + srcFile) : nullptr;
-        CONTRACT(FieldText(entry, kVersionField) == (version ? Cut(*version, kVersionField.size) : kNoVersionText));
+        CONTRACT(FieldString(entry, kVersionField) == (version ? Cut(*version, kVersionField.size) : kNoVersionText));
     }
 }
 

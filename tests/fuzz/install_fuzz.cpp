@@ -6,6 +6,7 @@
 #include "common/texts.h"
 #include "fuzz_support.h"
 #include "install/install_logic.h"
+#include "photoshop/editor_logic.h"
 
 namespace {
 

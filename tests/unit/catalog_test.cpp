@@ -65,10 +65,11 @@ struct FakeCatalogFile {
     }
 };
 
-// The six fields in their order, to compare an entry at once.
+// The fields in their order, to compare an entry at once.
 std::wstring Fields(const PlugInEntry& e) {
-    return std::wstring(e.Name) + L"|" + e.SrcFile + L"|" + e.SubDir1 + L"|" + e.SubDir2 + L"|" + e.FileVersion +
-           L"|" + e.Description;
+    std::wstring fields;
+    for (const CatalogField& field : kCatalogFields) fields += (fields.empty() ? L"" : L"|") + std::wstring(FieldText(e, field));
+    return fields;
 }
 
 }  // namespace

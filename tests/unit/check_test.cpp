@@ -330,6 +330,13 @@ TEST(Check, MachineTypesAreNamedAndChecked) {
     folder.listing.clear();
     const std::vector<std::wstring> fixed = folder.Check();
     EXPECT_EQ(fixed.back(), L"5 entries, 1 error, 10 warnings");
+    // So does an ARM64X one: x64 editors load its x64 half.
+    folder.images[L"c.8bf"].isDll = false;
+    folder.images[L"b.8bf"].arm64x = true;
+    folder.lines.clear();
+    folder.values.clear();
+    folder.listing.clear();
+    EXPECT_EQ(folder.Check().back(), L"5 entries, 2 errors, 10 warnings");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "common/texts.h"
 #include "common/wide_text.h"
 #include "install/install_logic.h"
+#include "photoshop/editor_logic.h"
 
 // In the tables below an empty expectation means the path is refused.
 TEST(Install, DestinationJoinsFolderSubFolderAndFile) {
