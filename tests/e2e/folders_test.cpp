@@ -327,6 +327,8 @@ void BrowseForFolder() {
     for (const Row& row : rows) {
         if (row.key) {
             run.Post(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(run.Item(IDC_PLUGIN_DIR)), TRUE);
+            // The Tab goes to whatever has the focus: first the folder box's edit.
+            for (int i = 0; i < 100 && GetParent(run.Focused()) != run.Item(IDC_PLUGIN_DIR); ++i) Sleep(20);
             run.PressKey(VK_TAB);
             for (int i = 0; i < 100 && run.Focused() != run.Item(IDC_BROWSE); ++i) Sleep(20);
             CHECK(run.Focused() == run.Item(IDC_BROWSE));
