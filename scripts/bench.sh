@@ -19,8 +19,10 @@ for arch in $archs; do
     cmake --build "build/$arch" -j"$(nproc)" --target bench >/dev/null
 done
 rm -rf build/bench-prefix build/bench-prefix.log
+trap wine_stop EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 CORVANE_XVFB=1 wine_start "$root/build/bench-prefix"
-trap wine_stop EXIT INT TERM
 status=0
 for arch in $archs; do
     echo "== $arch"

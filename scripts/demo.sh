@@ -10,7 +10,7 @@
 #   scripts/demo.sh --picker     with no display: a picture of the folder picker
 #                                that 浏览… opens, in build/folder-picker.png
 #                                (build/folder-picker-150.png at 150 %)
-#   scripts/demo.sh --update-docs  the dialog's picture replaces the one in docs/
+#   scripts/demo.sh --update-docs  the picture replaces the one in docs/
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -49,8 +49,10 @@ cmake --build "$build" -j"$(nproc)" >/dev/null
 headless=""
 [ -n "${DISPLAY:-}" ] || headless=1
 prefix="$root/build/demo-prefix"
+trap wine_stop EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 wine_start "$prefix"
-trap wine_stop EXIT INT TERM
 # The loader of the program's bitness.
 run=$(wine_for "$arch")
 
@@ -77,8 +79,8 @@ if [ -n "$headless" ]; then
     picture=$pictures/setup-dialog.png
     [ "$scale" = 100 ] || picture=$pictures/setup-dialog-$scale.png
     if [ -n "$picker" ]; then
-        picture=build/folder-picker.png
-        [ "$scale" = 100 ] || picture=build/folder-picker-$scale.png
+        picture=$pictures/folder-picker.png
+        [ "$scale" = 100 ] || picture=$pictures/folder-picker-$scale.png
     fi
     "$run" "$build/tests/e2e_driver.exe" screenshot "$root/$build/demo/CorvaneSetup.exe" "$shot" $picker >"$prefix.run.log" 2>&1 ||
         { echo "demo: the picture could not be taken; what Wine said is in $prefix.run.log" >&2; exit 1; }

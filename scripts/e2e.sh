@@ -31,8 +31,10 @@ for arch in i686 x86_64; do
     [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$build" -j"$(nproc)" >/dev/null
 done
+trap wine_stop EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 CORVANE_XVFB=1 wine_start "$prefix"
-trap wine_stop EXIT INT TERM
 "$WINE" build/x86_64/tests/e2e_driver.exe warmup >/dev/null 2>&1 || "$WINE32" build/i686/tests/e2e_driver.exe warmup >/dev/null 2>&1
 status=0
 for run in $runs; do

@@ -32,6 +32,6 @@ tail -c +$((skip + 1)) "$in" | iconv -f "$from" -t UTF-8 >"$out.utf8" 2>/dev/nul
     exit 1
 }
 printf '\377\376' >"$out.tmp"
-sed 's/\r*$/\r/' "$out.utf8" | iconv -f UTF-8 -t UTF-16LE >>"$out.tmp"
+sed 's/\r\{0,1\}$/\r/' "$out.utf8" | iconv -f UTF-8 -t UTF-16LE >>"$out.tmp"
 rm -f "$out.utf8"
 mv "$out.tmp" "$out"

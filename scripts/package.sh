@@ -150,9 +150,10 @@ trap 'exit 1' INT TERM
 
 # What is checked is what ships: the stored catalog beside the folder's files.
 mkdir "$stage/$name"
-# Copies, not links: the checker, like the installer, reads no file whose
-# final path leaves the folder.
-find "$folder" -mindepth 1 -maxdepth 1 ! -iname Corvane.ini -exec cp -R {} "$stage/$name/" \;
+# Copies, not links (links followed): the checker, like the installer, reads
+# no file whose final path leaves the folder, and the package ships the very
+# copies it checked.
+find "$folder" -mindepth 1 -maxdepth 1 ! -iname Corvane.ini -exec cp -RL -t "$stage/$name/" {} +
 catalog=$(find "$folder" -mindepth 1 -maxdepth 1 -iname Corvane.ini | head -n 1)
 if [ -n "$catalog" ]; then
     sh scripts/make-catalog.sh ${codepage:+--codepage "$codepage"} "$catalog" "$stage/$name/Corvane.ini" ||
@@ -228,7 +229,7 @@ while IFS= read -r file; do
         echo "package: the catalog names $file, which the package holds already" >&2; exit 1 ;;
     esac
     mkdir -p "$(dirname "$work/$package/$file")"
-    cp "$folder/$file" "$work/$package/$file"
+    cp "$stage/$name/$file" "$work/$package/$file"
 done <"$stage/files.txt"
 printf '%s' "$adds" | while IFS= read -r add; do cp "$add" "$work/$package/"; done
 (cd "$work" && zip -qr "$package.zip" "$package")

@@ -62,15 +62,18 @@ wine_for() {
 # scripts' own tests only.
 runs_32bit() {
     probe_32bit_why=""
+    probe_32bit_kernel=""  # set when the kernel itself refuses: nothing to mend here
     case ${CORVANE_FORCE_32BIT:-} in
         yes) return 0 ;;
-        no) probe_32bit_why="this machine cannot run 32-bit programs (CORVANE_FORCE_32BIT=no)"; return 1 ;;
+        no) probe_32bit_why="this machine cannot run 32-bit programs (CORVANE_FORCE_32BIT=no)"; probe_32bit_kernel=1
+            return 1 ;;
     esac
     _probe=build/probe32
     _code=0
     "$WINE32" --version >/dev/null 2>&1 || _code=$?
     if [ $_code -eq 126 ]; then
         probe_32bit_why="this machine cannot run 32-bit programs (its kernel refuses Wine's 32-bit loader)"
+        probe_32bit_kernel=1
         return 1
     elif [ $_code -ne 0 ]; then
         probe_32bit_why="this machine cannot run 32-bit programs (Wine's 32-bit loader $WINE32 fails: $_code; is wine32:i386 installed?)"
