@@ -6,6 +6,7 @@
 bool GetHandleFinalPath(HANDLE handle, wchar_t* out, size_t size) {
     if (size > MAXDWORD) size = MAXDWORD;
     const DWORD length = GetFinalPathNameByHandleW(handle, out, static_cast<DWORD>(size), FILE_NAME_NORMALIZED);
+    if (length && length >= size) SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return length && length < size;
 }
 
@@ -32,7 +33,11 @@ HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const w
     }
     wchar_t final[kFinalPathSize];
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetHandleFinalPath(file, final, kFinalPathSize) || !IsInsideFolder(folderFinal, final)) {
+    if (!GetHandleFinalPath(file, final, kFinalPathSize)) {
+        // The system's own reason, not "outside the folder", which is unknown.
+        *code = GetLastError();
+        if (!*code) *code = ERROR_INVALID_NAME;
+    } else if (!IsInsideFolder(folderFinal, final)) {
         *code = ERROR_INVALID_NAME;
     } else if (!GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         *code = ERROR_ACCESS_DENIED;  // what copying a folder as a file says

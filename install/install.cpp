@@ -228,9 +228,13 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
     // Opened once, here, and read only through this handle from now on.
     wchar_t programDir[kPathSize], programFinal[kFinalPathSize];
     DWORD code = ERROR_INVALID_NAME;
-    HANDLE sourceFile = GetProgramDir(programDir, kPathSize) && GetFolderFinalPath(programDir, programFinal, kFinalPathSize)
-                            ? OpenFileInside(programDir, programFinal, srcFile, &code)
-                            : INVALID_HANDLE_VALUE;
+    HANDLE sourceFile = INVALID_HANDLE_VALUE;
+    if (!GetProgramDir(programDir, kPathSize))
+        code = ERROR_FILENAME_EXCED_RANGE;
+    else if (!GetFolderFinalPath(programDir, programFinal, kFinalPathSize))
+        code = GetLastError() ? GetLastError() : ERROR_PATH_NOT_FOUND;
+    else
+        sourceFile = OpenFileInside(programDir, programFinal, srcFile, &code);
     if (sourceFile == INVALID_HANDLE_VALUE) {
         FormatFailure(resultText, size, code);
         return false;
