@@ -43,6 +43,7 @@ add_executable(CorvaneSetup WIN32
     common/user_start.cpp
     catalog/catalog.cpp
     install/install.cpp
+    install/destination.cpp
     photoshop/editor.cpp
     photoshop/folders.cpp
     common/registry_text.cpp

@@ -1,0 +1,30 @@
+// Where a plug-in goes: the folder it goes into, opened once, and the file
+// of its name in that folder. The installed file, the temporary copy and the
+// rename are reached through this, never by composing the path again.
+#pragma once
+#include <windows.h>
+
+#include "common/wide_text.h"
+
+struct Destination {
+    HANDLE folder = INVALID_HANDLE_VALUE;  // the folder the file goes into
+    wchar_t path[kPathSize] = L"";         // the whole destination, as the user reads it
+    const wchar_t* name = nullptr;         // its last part, inside `path`
+};
+
+// Opens the folder that `srcFile` goes into below `folder` and `subFolder`
+// (the sub-folder left out when blank). 0, or the code: ERROR_PATH_NOT_FOUND
+// for a blank folder, ERROR_FILENAME_EXCED_RANGE for a path that does not fit,
+// else the code of the open.
+DWORD OpenDestination(const wchar_t* folder, const wchar_t* subFolder, const wchar_t* srcFile, Destination* out);
+void CloseDestination(Destination* destination);
+
+// The file already at the destination, opened for reading plus `access`
+// (DELETE, say), sharing all. INVALID_HANDLE_VALUE and `*code` when it cannot
+// be: ERROR_FILE_NOT_FOUND when there is none.
+HANDLE OpenInstalledFile(const Destination& destination, DWORD access, DWORD* code);
+
+// Copies from `source` (read from its start) into a new file in the folder,
+// flushed, and renames it over the destination. 0, or the code of the step
+// that failed; the file that was there before stays as it was on failure.
+DWORD CopyIntoPlace(HANDLE source, const Destination& destination);
