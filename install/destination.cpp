@@ -147,12 +147,14 @@ DWORD CopyToPath(HANDLE source, const wchar_t* destination) {
 
 }  // namespace
 
-DWORD OpenDestination(const wchar_t* folder, const wchar_t* subFolder, const wchar_t* srcFile, Destination* out) {
+bool OpenDestination(const wchar_t* folder, const wchar_t* subFolder, const wchar_t* srcFile, Destination* out,
+                     DWORD* code) {
     *out = Destination{};
-    if (IsBlankFolderText(folder)) return ERROR_PATH_NOT_FOUND;
+    *code = ERROR_PATH_NOT_FOUND;
+    if (IsBlankFolderText(folder)) return false;
     // A path cut to fit would name another file: refuse it instead.
-    if (!ComposeInstallDestination(folder, subFolder, srcFile, out->path, kPathSize))
-        return ERROR_FILENAME_EXCED_RANGE;
+    *code = ERROR_FILENAME_EXCED_RANGE;
+    if (!ComposeInstallDestination(folder, subFolder, srcFile, out->path, kPathSize)) return false;
     size_t nameStart = 0;
     for (size_t i = 0; out->path[i]; ++i)
         if (out->path[i] == L'\\' || out->path[i] == L'/') nameStart = i + 1;
@@ -161,9 +163,9 @@ DWORD OpenDestination(const wchar_t* folder, const wchar_t* subFolder, const wch
     WideCopyCount(folderPath, kPathSize, out->path, nameStart);
     out->folder = CreateFileW(folderPath, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (out->folder != INVALID_HANDLE_VALUE) return 0;
-    const DWORD code = GetLastError();
-    return code == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : code;
+    *code = out->folder == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    if (*code == ERROR_FILE_NOT_FOUND) *code = ERROR_PATH_NOT_FOUND;
+    return !*code;
 }
 
 void CloseDestination(Destination* destination) {
@@ -171,13 +173,14 @@ void CloseDestination(Destination* destination) {
     destination->folder = INVALID_HANDLE_VALUE;
 }
 
-HANDLE OpenInstalledFile(const Destination& destination, DWORD access, DWORD* code) {
-    HANDLE file = CreateFileW(destination.path, GENERIC_READ | access,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
-    *code = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    return file;
+bool OpenInstalledFile(const Destination& destination, DWORD access, HANDLE* file, DWORD* code) {
+    *file = CreateFileW(destination.path, GENERIC_READ | access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+    *code = *file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    return !*code;
 }
 
-DWORD CopyIntoPlace(HANDLE source, const Destination& destination) {
-    return CopyToPath(source, destination.path);
+bool CopyIntoPlace(HANDLE source, const Destination& destination, DWORD* code) {
+    *code = CopyToPath(source, destination.path);
+    return !*code;
 }

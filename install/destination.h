@@ -13,18 +13,19 @@ struct Destination {
 };
 
 // Opens the folder that `srcFile` goes into below `folder` and `subFolder`
-// (the sub-folder left out when blank). 0, or the code: ERROR_PATH_NOT_FOUND
+// (the sub-folder left out when blank). Else `*code`: ERROR_PATH_NOT_FOUND
 // for a blank folder, ERROR_FILENAME_EXCED_RANGE for a path that does not fit,
 // else the code of the open.
-DWORD OpenDestination(const wchar_t* folder, const wchar_t* subFolder, const wchar_t* srcFile, Destination* out);
+bool OpenDestination(const wchar_t* folder, const wchar_t* subFolder, const wchar_t* srcFile, Destination* out,
+                     DWORD* code);
 void CloseDestination(Destination* destination);
 
 // The file already at the destination, opened for reading plus `access`
-// (DELETE, say), sharing all. INVALID_HANDLE_VALUE and `*code` when it cannot
-// be: ERROR_FILE_NOT_FOUND when there is none.
-HANDLE OpenInstalledFile(const Destination& destination, DWORD access, DWORD* code);
+// (DELETE, say), sharing all, into `*file`. Else `*code`: ERROR_FILE_NOT_FOUND
+// when there is none.
+bool OpenInstalledFile(const Destination& destination, DWORD access, HANDLE* file, DWORD* code);
 
 // Copies from `source` (read from its start) into a new file in the folder,
-// flushed, and renames it over the destination. 0, or the code of the step
-// that failed; the file that was there before stays as it was on failure.
-DWORD CopyIntoPlace(HANDLE source, const Destination& destination);
+// flushed, and renames it over the destination. Else `*code`, the code of the
+// step that failed; the file that was there before stays as it was.
+bool CopyIntoPlace(HANDLE source, const Destination& destination, DWORD* code);

@@ -106,14 +106,14 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
         return false;
     }
     Destination destination;
-    code = OpenDestination(folder, subFolder, srcFile, &destination);
-    if (code) {
+    if (!OpenDestination(folder, subFolder, srcFile, &destination, &code)) {
         CloseHandle(sourceFile);
         FormatFailure(resultText, size, code);
         return false;
     }
-    HANDLE installed = OpenInstalledFile(destination, 0, &code);
-    if (installed != INVALID_HANDLE_VALUE || (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND)) {
+    HANDLE installed;
+    if (OpenInstalledFile(destination, 0, &installed, &code) ||
+        (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND)) {
         wchar_t installedVersion[kVersionTextSize];
         if (installed == INVALID_HANDLE_VALUE || !GetFileVersionText(installed, installedVersion, kVersionTextSize))
             WideCopy(installedVersion, kVersionTextSize, kNoVersionText);
@@ -128,9 +128,9 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
             return false;
         }
     }
-    code = CopyIntoPlace(sourceFile, destination);
+    const bool copied = CopyIntoPlace(sourceFile, destination, &code);
     CloseHandle(sourceFile);
-    if (code) {
+    if (!copied) {
         CloseDestination(&destination);
         FormatFailure(resultText, size, code);
         return false;
