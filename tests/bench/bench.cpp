@@ -176,51 +176,14 @@ void HugeCountFigure() {
     PrintFigure("start, Count=100000 with 3 written", "ms", program, baseline);
 }
 
-// A VS_VERSIONINFO node, padded to the next node.
-std::string Node(const std::u16string& key, const std::string& value, bool text, const std::string& children = "") {
-    std::string b(6, '\0');
-    for (char16_t c : key + u'\0') b += static_cast<char>(c & 0xff), b += static_cast<char>(c >> 8);
-    b.resize((b.size() + 3) & ~size_t{3}), b += value, b.resize((b.size() + 3) & ~size_t{3}), b += children;
-    const size_t length = b.size(), valueLength = text ? value.size() / 2 : value.size();
-    b[0] = static_cast<char>(length), b[1] = static_cast<char>(length >> 8), b[2] = static_cast<char>(valueLength), b[4] = text;
-    return b.resize((b.size() + 3) & ~size_t{3}), b;
-}
-
-// A 64-bit plug-in of `size` bytes whose version is "1.0.0.0". Hostile: 96
-// sections, the resources in the last, and 4,094 named resource types before
-// the version's; plain: one section, one type.
-std::string PlugInImage(bool hostile, size_t size) {
-    std::string b(size, '\0');
-    auto put = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(v >> 8 * i); };
-    const uint32_t sections = hostile ? 96 : 1, named = hostile ? 4094 : 0, rsrc = 0x1200, rva = 0x100000;
-    b[0] = 'M', b[1] = 'Z', put(0x3c, 0x40), b.replace(0x40, 4, "PE\0\0", 4);
-    put(0x44, 0x8664 | sections << 16), put(0x54, 0x2022u << 16 | 0xf0), put(0x58, 0x20b), put(0x58 + 108, 16);
-    put(0x58 + 128, rva), put(0x58 + 132, static_cast<uint32_t>(size - rsrc));
-    for (uint32_t i = 0; i < sections; ++i) {
-        const size_t at = 0x148 + 40 * i;
-        const bool last = i + 1 == sections;
-        put(at + 8, 0x1000), put(at + 12, last ? rva : 0x1000 * (i + 1)), put(at + 16, last ? size - rsrc : 0x200), put(at + 20, last ? rsrc : 0x400);
-    }
-    const uint32_t names = 16 + (named + 1) * 8, languages = names + 24, data = languages + 24;
-    put(rsrc + 12, named | 1 << 16);
-    for (uint32_t i = 0; i < named; ++i) put(rsrc + 16 + 8 * i, 0x80000000 | data), put(rsrc + 20 + 8 * i, 0x80000000 | names);
-    put(rsrc + 16 + 8 * named, 16), put(rsrc + 20 + 8 * named, 0x80000000 | names);
-    put(rsrc + names + 12, 1 << 16), put(rsrc + names + 16, 1), put(rsrc + names + 20, 0x80000000 | languages);
-    put(rsrc + languages + 12, 1 << 16), put(rsrc + languages + 16, 0x409), put(rsrc + languages + 20, data);
-    const std::string version = Node(u"VS_VERSION_INFO", std::string(52, '\0'), false,
-        Node(u"StringFileInfo", "", true, Node(u"040904b0", "", true, Node(u"FileVersion", std::string("1\0.\0" "0\0.\0" "0\0.\0" "0\0\0\0", 16), true))) +
-        Node(u"VarFileInfo", "", true, Node(u"Translation", "\x09\x04\xb0\x04", false)));
-    put(rsrc + data, rva + data + 16), put(rsrc + data + 4, static_cast<uint32_t>(version.size()));
-    return b.replace(rsrc + data + 16, version.size(), version), b;
-}
-
-// Ten entries, each with its own copy of a plug-in.
+// Ten entries, each with its own copy of a 39 KB plug-in: one built to be
+// slow to read (tests/fixtures/pe/hostile.8bf), or a plain one.
 void HostileVersionFigure() {
     Fixture hostile(CatalogText(10, 10, L"H%02ld.8bf")), plain(CatalogText(10, 10, L"H%02ld.8bf"));
     for (long n = 1; n <= 10; ++n) {
         wchar_t file[16];
         swprintf(file, 16, L"H%02ld.8bf", n);
-        WriteBytes(hostile / file, PlugInImage(true, 39 * 1024)), WriteBytes(plain / file, PlugInImage(false, 39 * 1024));
+        CopyInput(L"hostile.8bf", hostile / file), CopyInput(L"plain.8bf", plain / file);
     }
     Series program, baseline;
     Interleave({[&](bool r) { double t = TimeStart(hostile.exe); if (r) program.values.push_back(t); },
