@@ -284,7 +284,7 @@ std::vector<uint8_t> ImageOf(const std::vector<Res>& resources) {
     std::vector<uint8_t> s;
     std::function<uint32_t(size_t, size_t, int)> directory = [&](size_t from, size_t to, int depth) {
         auto key = [&](size_t i) { return depth == 0 ? resources[i].type : depth == 1 ? resources[i].name : resources[i].language; };
-        std::vector<size_t> starts;
+        std::vector<size_t> starts;  // where each entry's group begins
         for (size_t i = from; i < to; ++i) if (i == from || key(i) != key(i - 1)) starts.push_back(i);
         const size_t at = s.size(), named = std::count_if(starts.begin(), starts.end(), [&](size_t i) { return key(i) >> 31; });
         s.resize(at + 16 + 8 * starts.size());
@@ -299,7 +299,7 @@ std::vector<uint8_t> ImageOf(const std::vector<Res>& resources) {
         return static_cast<uint32_t>(at);
     };
     directory(0, resources.size(), 0);
-    std::vector<uint8_t> b = Image(0x8664, true, true, false);
+    std::vector<uint8_t> b = Image(0x8664, true, true, false);  // then the section's bytes
     b.resize(0x400), b.insert(b.end(), s.begin(), s.end());
     Put32(b, 0x118, 0x2000), Put32(b, 0x11c, s.size()), Put32(b, 0x190, s.size()), Put32(b, 0x198, s.size());
     return b;
@@ -316,7 +316,6 @@ std::vector<uint8_t> Padded(std::vector<uint8_t> b, size_t size) { return b.resi
 // What version.dll gave under Wine 8 (GetFileVersionInfoW, VerQueryValueW)
 // for the same crafted files, the user's language English or Chinese.
 TEST(VersionResource, ChosenAndReadAsTheSystemDoes) {
-    const std::vector<uint8_t> fv = Node(u"FileVersion", Text(u"1.2.3.4"), true);
     struct Row { const char* what; std::vector<Res> resources; uint16_t user; const wchar_t* text; } const rows[] = {
         {"only an id 102", {{16, 102, 0x409, V(u"1.0.2.0")}}, 0x409, L"none"},
         {"a named one before id 1", {{16, 0x80000000, 0x409, V(u"9.9")}, {16, 1, 0x409, V(u"1.0.0.1")}}, 0x409, L"1.0.0.1"},
@@ -329,17 +328,17 @@ TEST(VersionResource, ChosenAndReadAsTheSystemDoes) {
         {"else the first", {{16, 1, 0x407, V(u"de")}, {16, 1, 0xc04, V(u"hk")}}, 0x804, L"de"},
         {"a resource over 64 KiB", {{16, 1, 0x409, Padded(V(u"6.5.5.36"), 70000)}}, 0x409, L"6.5.5.36"},
         {"a root 8 bytes past the resource", {{16, 1, 0x409, With(V(u"1.0.0.8"), 0, V(u"1.0.0.8").size() + 8)}}, 0x409, L"1.0.0.8"},
-        {"type 0, length in characters", {{16, 1, 0x409, Resource(u"040904b0", {9, 4, 0xb0, 4}, With(With(fv, 4, 0), 2, 8))}}, 0x409, L"1.2.3.4"},
-        {"a length shorter than the text", {{16, 1, 0x409, Resource(u"040904b0", {9, 4, 0xb0, 4}, With(fv, 2, 3))}}, 0x409, L"1.2.3.4"},
+        {"type 0, length in characters", {{16, 1, 0x409, Resource(u"040904b0", {9, 4, 0xb0, 4}, With(With(Node(u"FileVersion", Text(u"1.2.3.4"), true), 4, 0), 2, 8))}}, 0x409, L"1.2.3.4"},
+        {"a length shorter than the text", {{16, 1, 0x409, Resource(u"040904b0", {9, 4, 0xb0, 4}, With(Node(u"FileVersion", Text(u"1.2.3.4"), true), 2, 3))}}, 0x409, L"1.2.3.4"},
         {"no value: not the next node", {{16, 1, 0x409, Resource(u"040904b0", {9, 4, 0xb0, 4}, Node(u"FileVersion", {}, true))}}, 0x409, L""},
     };
+    std::vector<uint8_t> block(kVersionBlockSize);
+    uint16_t languages[kResourceLanguageCount];
+    wchar_t text[128];
     for (const Row& row : rows) {
         const std::vector<uint8_t> image = ImageOf(row.resources);
-        MemoryImage memory{image.data(), image.size()};
-        uint16_t languages[kResourceLanguageCount];
+        const MemoryImage memory{image.data(), image.size()};
         ResourceLanguageOrder(row.user, languages);
-        std::vector<uint8_t> block(kVersionBlockSize);
-        wchar_t text[128];
         const bool read = ReadVersionText(MemoryImageReader(&memory), languages, kResourceLanguageCount, block.data(), text, 128);
         EXPECT_EQ(read ? std::wstring(text) : L"none", row.text) << row.what;
     }
