@@ -179,12 +179,10 @@ void HugeCountFigure() {
 // Ten entries, each with its own copy of a 39 KB plug-in: one built to be
 // slow to read (tests/fixtures/pe/hostile.8bf), or a plain one.
 void HostileVersionFigure() {
-    Fixture hostile(CatalogText(10, 10, L"H%02ld.8bf")), plain(CatalogText(10, 10, L"H%02ld.8bf"));
-    for (long n = 1; n <= 10; ++n) {
-        wchar_t file[16];
-        swprintf(file, 16, L"H%02ld.8bf", n);
-        CopyInput(L"hostile.8bf", hostile / file), CopyInput(L"plain.8bf", plain / file);
-    }
+    Fixture hostile(CatalogText(10, 10, L"H%ld.8bf")), plain(CatalogText(10, 10, L"H%ld.8bf"));
+    for (long n = 1; n <= 10; ++n)
+        CopyInput(L"hostile.8bf", hostile / (L"H" + std::to_wstring(n) + L".8bf")),
+            CopyInput(L"plain.8bf", plain / (L"H" + std::to_wstring(n) + L".8bf"));
     Series program, baseline;
     Interleave({[&](bool r) { double t = TimeStart(hostile.exe); if (r) program.values.push_back(t); },
                 [&](bool r) { double t = TimeStart(plain.exe); if (r) baseline.values.push_back(t); }});

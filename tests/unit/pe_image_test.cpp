@@ -248,6 +248,37 @@ std::vector<uint8_t> Resource(const std::u16string& table, const std::vector<uin
                  Node(u"VarFileInfo", {}, true, {Node(u"Translation", translation, false)})});
 }
 
+// A 64-bit image whose one section holds the resources, each directory's
+// entries in the order given; names from 0x80000000 up are strings.
+struct Res { uint32_t type, name, language; std::vector<uint8_t> data; };
+std::vector<uint8_t> ImageOf(const std::vector<Res>& resources) {
+    std::vector<uint8_t> s;
+    std::function<uint32_t(size_t, size_t, int)> directory = [&](size_t from, size_t to, int depth) {
+        auto key = [&](size_t i) { return depth == 0 ? resources[i].type : depth == 1 ? resources[i].name : resources[i].language; };
+        std::vector<size_t> starts;  // where each entry's group begins
+        for (size_t i = from; i < to; ++i) if (i == from || key(i) != key(i - 1)) starts.push_back(i);
+        const size_t at = s.size(), named = std::count_if(starts.begin(), starts.end(), [&](size_t i) { return key(i) >> 31; });
+        s.resize(at + 16 + 8 * starts.size());
+        Put16(s, at + 12, named), Put16(s, at + 14, starts.size() - named);
+        for (size_t k = 0; k < starts.size(); ++k) {
+            uint32_t target = s.size();
+            if (depth < 2) target = 0x80000000 | directory(starts[k], k + 1 < starts.size() ? starts[k + 1] : to, depth + 1);
+            else s.resize(target + 16), Put32(s, target, 0x2000 + s.size()), Put32(s, target + 4, resources[starts[k]].data.size()),
+                 s.insert(s.end(), resources[starts[k]].data.begin(), resources[starts[k]].data.end());
+            Put32(s, at + 16 + 8 * k, key(starts[k])), Put32(s, at + 20 + 8 * k, target);
+        }
+        return static_cast<uint32_t>(at);
+    };
+    directory(0, resources.size(), 0);
+    std::vector<uint8_t> b = Image(0x8664, true, true, false);  // then the section's bytes
+    b.resize(0x400), b.insert(b.end(), s.begin(), s.end());
+    return Put32(b, 0x118, 0x2000), Put32(b, 0x11c, s.size()), Put32(b, 0x190, s.size()), Put32(b, 0x198, s.size()), b;
+}
+
+std::vector<uint8_t> V(const std::u16string& t) { return Resource(u"040904b0", {9, 4, 0xb0, 4}, Node(u"FileVersion", Text(t), true)); }
+std::vector<uint8_t> With(std::vector<uint8_t> b, size_t at, uint32_t value) { return Put16(b, at, value), b; }
+std::vector<uint8_t> Padded(std::vector<uint8_t> b, size_t size) { return b.resize(size), b; }
+
 }  // namespace
 
 TEST(VersionResource, TextThroughTheFirstTranslation) {
@@ -274,44 +305,6 @@ TEST(VersionResource, TextThroughTheFirstTranslation) {
     lying[2] = 0xff, lying[3] = 0xff;  // a value length far past its node
     EXPECT_EQ(read(lying), L"none");
 }
-
-namespace {
-
-// A 64-bit image whose one section holds the resources, each directory's
-// entries in the order given; names from 0x80000000 up are strings.
-struct Res { uint32_t type, name, language; std::vector<uint8_t> data; };
-std::vector<uint8_t> ImageOf(const std::vector<Res>& resources) {
-    std::vector<uint8_t> s;
-    std::function<uint32_t(size_t, size_t, int)> directory = [&](size_t from, size_t to, int depth) {
-        auto key = [&](size_t i) { return depth == 0 ? resources[i].type : depth == 1 ? resources[i].name : resources[i].language; };
-        std::vector<size_t> starts;  // where each entry's group begins
-        for (size_t i = from; i < to; ++i) if (i == from || key(i) != key(i - 1)) starts.push_back(i);
-        const size_t at = s.size(), named = std::count_if(starts.begin(), starts.end(), [&](size_t i) { return key(i) >> 31; });
-        s.resize(at + 16 + 8 * starts.size());
-        Put16(s, at + 12, named), Put16(s, at + 14, starts.size() - named);
-        for (size_t k = 0; k < starts.size(); ++k) {
-            uint32_t target = s.size();
-            if (depth < 2) target = 0x80000000 | directory(starts[k], k + 1 < starts.size() ? starts[k + 1] : to, depth + 1);
-            else s.resize(target + 16), Put32(s, target, 0x2000 + s.size()), Put32(s, target + 4, resources[starts[k]].data.size()),
-                 s.insert(s.end(), resources[starts[k]].data.begin(), resources[starts[k]].data.end());
-            Put32(s, at + 16 + 8 * k, key(starts[k])), Put32(s, at + 20 + 8 * k, target);
-        }
-        return static_cast<uint32_t>(at);
-    };
-    directory(0, resources.size(), 0);
-    std::vector<uint8_t> b = Image(0x8664, true, true, false);  // then the section's bytes
-    b.resize(0x400), b.insert(b.end(), s.begin(), s.end());
-    Put32(b, 0x118, 0x2000), Put32(b, 0x11c, s.size()), Put32(b, 0x190, s.size()), Put32(b, 0x198, s.size());
-    return b;
-}
-
-std::vector<uint8_t> V(const std::u16string& text) {
-    return Resource(u"040904b0", {0x09, 0x04, 0xb0, 0x04}, Node(u"FileVersion", Text(text), true));
-}
-std::vector<uint8_t> With(std::vector<uint8_t> b, size_t at, uint32_t value) { return Put16(b, at, value), b; }
-std::vector<uint8_t> Padded(std::vector<uint8_t> b, size_t size) { return b.resize(size), b; }
-
-}  // namespace
 
 // What version.dll gave under Wine 8 (GetFileVersionInfoW, VerQueryValueW)
 // for the same crafted files, the user's language English or Chinese.
