@@ -1,7 +1,6 @@
 // The PE reader over arbitrary bytes: it reads only through the reader, and
 // what it finds lies inside the image. The same bytes as a version resource:
-// its text stays within the block and the output; and the whole read of an
-// image's version text.
+// its text stays within the block and the output.
 #include <cstdint>
 #include <cstring>
 #include <cwchar>

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -59,8 +58,7 @@ bool Info(const std::vector<uint8_t>& bytes, PeImageInfo* info) {
 
 bool Version(const std::vector<uint8_t>& bytes, uint64_t* offset, uint32_t* size) {
     MemoryImage memory{bytes.data(), bytes.size()};
-    const uint16_t neutral = 0;
-    return FindVersionResource(MemoryImageReader(&memory), &neutral, 1, offset, size);
+    return FindVersionResource(MemoryImageReader(&memory), nullptr, 0, offset, size);
 }
 
 }  // namespace
@@ -253,7 +251,7 @@ std::vector<uint8_t> Resource(const std::u16string& table, const std::vector<uin
 struct Res { uint32_t type, name, language; std::vector<uint8_t> data; };
 std::vector<uint8_t> ImageOf(const std::vector<Res>& resources) {
     std::vector<uint8_t> s;
-    std::function<uint32_t(size_t, size_t, int)> directory = [&](size_t from, size_t to, int depth) {
+    auto directory = [&](auto& self, size_t from, size_t to, int depth) -> uint32_t {
         auto key = [&](size_t i) { return depth == 0 ? resources[i].type : depth == 1 ? resources[i].name : resources[i].language; };
         std::vector<size_t> starts;  // where each entry's group begins
         for (size_t i = from; i < to; ++i) if (i == from || key(i) != key(i - 1)) starts.push_back(i);
@@ -262,14 +260,14 @@ std::vector<uint8_t> ImageOf(const std::vector<Res>& resources) {
         Put16(s, at + 12, named), Put16(s, at + 14, starts.size() - named);
         for (size_t k = 0; k < starts.size(); ++k) {
             uint32_t target = s.size();
-            if (depth < 2) target = 0x80000000 | directory(starts[k], k + 1 < starts.size() ? starts[k + 1] : to, depth + 1);
+            if (depth < 2) target = 0x80000000 | self(self, starts[k], k + 1 < starts.size() ? starts[k + 1] : to, depth + 1);
             else s.resize(target + 16), Put32(s, target, 0x2000 + s.size()), Put32(s, target + 4, resources[starts[k]].data.size()),
                  s.insert(s.end(), resources[starts[k]].data.begin(), resources[starts[k]].data.end());
             Put32(s, at + 16 + 8 * k, key(starts[k])), Put32(s, at + 20 + 8 * k, target);
         }
         return static_cast<uint32_t>(at);
     };
-    directory(0, resources.size(), 0);
+    directory(directory, 0, resources.size(), 0);
     std::vector<uint8_t> b = Image(0x8664, true, true, false);  // then the section's bytes
     b.resize(0x400), b.insert(b.end(), s.begin(), s.end());
     return Put32(b, 0x118, 0x2000), Put32(b, 0x11c, s.size()), Put32(b, 0x190, s.size()), Put32(b, 0x198, s.size()), b;
