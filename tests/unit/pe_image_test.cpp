@@ -99,7 +99,7 @@ TEST(PeImage, RefusesWhatIsNoImage) {
     }
 }
 
-TEST(PeImage, FindsTheFirstVersionResourceInTheFile) {
+TEST(PeImage, FindsTheVersionResourceWithId1) {
     for (bool is64 : {false, true}) {
         uint64_t offset = 0;
         uint32_t size = 0;
@@ -130,7 +130,7 @@ TEST(PeImage, FindsTheFirstVersionResourceInTheFile) {
         uint32_t size;
         EXPECT_FALSE(Version(bytes, &offset, &size));
     }
-    // A named type before the version type, and a second name: still the first.
+    // A named type before the version type, and a second name: still id 1.
     uint64_t offset = 0;
     uint32_t size = 0;
     ASSERT_TRUE(Version(Image(0x14c, false, true, true, true), &offset, &size));
