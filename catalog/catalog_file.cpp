@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "common/pe_image_logic.h"
 #include "common/program_path_logic.h"
 #include "common/texts.h"
+#include "common/version_resource_logic.h"
 
 namespace {
 
@@ -84,9 +84,6 @@ CatalogSource CatalogFileSource(CatalogFile* file) {
 
 namespace {
 
-// No version resource is near this size; a larger one is not read.
-constexpr uint32_t kMaxVersionResource = 64 * 1024;
-
 // The headers and the resource tree are read a few bytes at a time: each
 // 4 KiB page is read from the file once (a file read costs a system call).
 struct PagedImage {
@@ -113,19 +110,19 @@ bool ReadPaged(void* context, uint64_t offset, void* out, size_t size) {
 
 }  // namespace
 
-int GetFileVersionText(HANDLE file, wchar_t* text, size_t textSize) {
+bool GetFileVersionText(HANDLE file, wchar_t* text, size_t textSize) {
     PagedImage image;
     image.file = file;
     LARGE_INTEGER fileSize;
-    if (!GetFileSizeEx(file, &fileSize)) return 0;
+    if (!GetFileSizeEx(file, &fileSize)) return false;
     image.fileSize = static_cast<uint64_t>(fileSize.QuadPart);
-    const ImageReader reader{&image, ReadPaged};
-    uint64_t offset;
-    uint32_t size;
-    if (!FindVersionResource(reader, &offset, &size) || size > kMaxVersionResource) return 0;
-    auto* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size));
-    if (!block) return 0;
-    const int found = ReadFileAt(file, offset, block, size) && VersionTextFromResource(block, size, text, textSize);
+    // The languages the system's resource loader would try for this user.
+    uint16_t languages[kResourceLanguageCount];
+    ResourceLanguageOrder(GetUserDefaultUILanguage(), languages);
+    auto* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kVersionBlockSize));
+    if (!block) return false;
+    const bool found =
+        ReadVersionText(ImageReader{&image, ReadPaged}, languages, kResourceLanguageCount, block, text, textSize);
     HeapFree(GetProcessHeap(), 0, block);
     return found;
 }

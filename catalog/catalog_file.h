@@ -25,9 +25,10 @@ void LocateCatalogFile(const wchar_t* folder, CatalogFile* file);
 CatalogSource CatalogFileSource(CatalogFile* file);
 // Frees what reading the catalog kept.
 void ReleaseCatalogFile(CatalogFile* file);
-// 1 when `text` (`size` characters) holds the "FileVersion" string of the
-// image open as `file`, read through that handle only.
-int GetFileVersionText(HANDLE file, wchar_t* text, size_t size);
+// Whether `text` (`size` characters) now holds the "FileVersion" string of
+// the image open as `file`, read through that handle only, as the system's
+// version functions read it for this user.
+bool GetFileVersionText(HANDLE file, wchar_t* text, size_t size);
 // A path would convert to HANDLE silently: a file is read only through the
 // handle that was checked.
-int GetFileVersionText(const wchar_t* path, wchar_t* text, size_t size) = delete;
+bool GetFileVersionText(const wchar_t* path, wchar_t* text, size_t size) = delete;

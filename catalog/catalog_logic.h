@@ -95,13 +95,3 @@ long IndexKeyNumber(const wchar_t* name, size_t length);
 
 // Reads the whole catalog into one block; `*catalog` is set only on Loaded.
 CatalogLoad ReadPlugInCatalog(const CatalogSource& source, PlugInCatalog** catalog);
-
-// The version sub-block name for a translation, e.g. \StringFileInfo\080404b0\FileVersion.
-void VersionSubBlockName(unsigned language, unsigned codePage, wchar_t* out, size_t size);
-
-// The "FileVersion" string of a version resource as an image stores it
-// (VS_VERSIONINFO), found through its first translation as VerQueryValueW
-// finds a sub-block (names without regard to ASCII case), cut to fit `size`.
-// Every length in the block is checked against the block. False when the
-// block has no translation or no such string.
-bool VersionTextFromResource(const uint8_t* block, size_t size, wchar_t* out, size_t outSize);

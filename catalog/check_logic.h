@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "catalog/catalog_logic.h"
-#include "common/pe_image_logic.h"
+#include "common/machine_names_logic.h"
 #include "common/wide_text.h"
 
 // How the catalog file's bytes are encoded, judged from the bytes alone.

@@ -1,7 +1,8 @@
-// The headers and resources of a PE image (an .exe, .dll or .8bf), read
-// through a caller's reader so that the bytes come from a handle that was
-// checked, never from a path. Every offset and size in the image is hostile:
-// each read is bounded by the reader, each table by its own count. Portable.
+// The headers of a PE image (an .exe, .dll or .8bf) and its machine type,
+// read through a caller's reader so that the bytes come from a handle that
+// was checked, never from a path. Every offset and size in the image is
+// hostile: each read is bounded by the reader, each table by its own count.
+// Portable.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -23,25 +24,27 @@ struct PeImageInfo {
 // False when the bytes are not a PE image or it is cut short.
 bool ReadPeImageInfo(const ImageReader& image, PeImageInfo* info);
 
-// The first version resource (type 16): its first name, its first language.
-// Its file offset and size; false when there is none or it lies outside the
-// file.
-bool FindVersionResource(const ImageReader& image, uint64_t* offset, uint32_t* size);
+// ---- the steps the readers are made of ------------------------------------
 
-// ---- the steps the two above are made of ---------------------------------
+constexpr uint16_t kMaxSections = 96;  // the loader's own limit
+constexpr uint32_t kResourceDirectory = 2;
 
-// Where the headers say what lies where.
+struct PeSection {
+    uint32_t address, rawSize, rawOffset;
+};
+
+// Where the headers say what lies where. The section table is read once, so
+// that finding an address costs no read however often it is asked.
 struct PeLayout {
     PeImageInfo info;
     uint64_t optionalHeader;   // file offset of the optional header
     uint32_t optionalSize;     // SizeOfOptionalHeader
     uint64_t sectionTable;     // file offset of the first section header
     uint16_t sectionCount;
+    PeSection sections[kMaxSections];
 };
 
-constexpr uint16_t kMaxSections = 96;  // the loader's own limit
-constexpr uint32_t kResourceDirectory = 2;
-
+// False when the bytes are not a PE image or its section table is cut short.
 bool ReadPeLayout(const ImageReader& image, PeLayout* layout);
 
 // Data directory `index` (RVA and size); false when the optional header has
@@ -51,8 +54,7 @@ bool FindDataDirectory(const ImageReader& image, const PeLayout& layout, uint32_
 
 // The file offset of `size` bytes at `rva`, when a section holds all of them
 // in the file's raw data.
-bool RvaToFileOffset(const ImageReader& image, const PeLayout& layout, uint32_t rva, uint32_t size,
-                     uint64_t* offset);
+bool RvaToFileOffset(const PeLayout& layout, uint32_t rva, uint32_t size, uint64_t* offset);
 
 // A reader over bytes in memory, for tests and for blocks already copied.
 struct MemoryImage {
@@ -85,17 +87,3 @@ bool ReadImageMachine(const ImageReader& image, ImageMachine* machine);
 // machine, or an ARM64X plug-in in an x64 editor. An ARM64X editor runs as
 // ARM64.
 bool PlugInFitsEditor(const ImageMachine& plugIn, const ImageMachine& editor);
-
-// The names of a machine type: for the plug-in maker (the checker's English)
-// and for the user (the installer's).
-struct MachineNames {
-    uint16_t machine;
-    const wchar_t* english;
-    const wchar_t* user;
-};
-// Null for a machine type without names (ARM64X is named by the user's name only).
-const MachineNames* FindMachineNames(uint16_t machine);
-
-// The machine's name as the user reads it: "32 位 (x86)", "64 位 (x64)",
-// "ARM64", "ARM64X", others by number. Cut to fit `size`; false then.
-bool FormatMachineName(const ImageMachine& machine, wchar_t* out, size_t size);

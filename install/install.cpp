@@ -3,6 +3,7 @@
 #include "catalog/catalog.h"
 #include "common/checked_file.h"
 #include "common/control_ids.h"
+#include "common/machine_names_logic.h"
 #include "common/pe_image_logic.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"

@@ -176,6 +176,19 @@ void HugeCountFigure() {
     PrintFigure("start, Count=100000 with 3 written", "ms", program, baseline);
 }
 
+// Ten entries, each with its own copy of a 39 KB plug-in: one built to be
+// slow to read (tests/fixtures/pe/hostile.8bf), or a plain one.
+void HostileVersionFigure() {
+    Fixture hostile(CatalogText(10, 10, L"H%ld.8bf")), plain(CatalogText(10, 10, L"H%ld.8bf"));
+    for (long n = 1; n <= 10; ++n)
+        CopyInput(L"hostile.8bf", hostile / (L"H" + std::to_wstring(n) + L".8bf")),
+            CopyInput(L"plain.8bf", plain / (L"H" + std::to_wstring(n) + L".8bf"));
+    Series program, baseline;
+    Interleave({[&](bool r) { double t = TimeStart(hostile.exe); if (r) program.values.push_back(t); },
+                [&](bool r) { double t = TimeStart(plain.exe); if (r) baseline.values.push_back(t); }});
+    PrintFigure("start, 10 hostile 39 KB / plain", "ms", program, baseline);
+}
+
 int ListFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
     HANDLE listing = FindFirstFileW((folder + L"\\*").c_str(), &found);
@@ -306,7 +319,8 @@ int wmain(int argc, wchar_t** argv) {
                          {L"catalog", CatalogFigure},
                          {L"huge", HugeCountFigure},
                          {L"keystroke", KeystrokeFigures},
-                         {L"install", InstallFigures}};
+                         {L"install", InstallFigures},
+                         {L"version", HostileVersionFigure}};
     for (const Figure& figure : figures) {
         if (!wanted(figure.name)) continue;
         try {

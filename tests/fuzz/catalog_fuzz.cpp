@@ -10,6 +10,7 @@
 #include "catalog/catalog_logic.h"
 #include "common/program_path_logic.h"
 #include "common/texts.h"
+#include "common/version_resource_logic.h"
 #include "fuzz_support.h"
 
 namespace {

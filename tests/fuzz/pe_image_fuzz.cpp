@@ -5,8 +5,9 @@
 #include <cstring>
 #include <cwchar>
 
-#include "catalog/catalog_logic.h"
+#include "common/machine_names_logic.h"
 #include "common/pe_image_logic.h"
+#include "common/version_resource_logic.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -19,7 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadPeImageInfo(reader, &info);
     uint64_t offset = 0;
     uint32_t length = 0;
-    if (FindVersionResource(reader, &offset, &length)) {
+    uint16_t languages[kResourceLanguageCount];
+    ResourceLanguageOrder(static_cast<uint16_t>(size), languages);
+    if (FindVersionResource(reader, languages, kResourceLanguageCount, &offset, &length)) {
         CONTRACT(length > 0 && offset <= size && length <= size - offset);
         PeLayout layout{};
         CONTRACT(ReadPeLayout(reader, &layout));
@@ -46,5 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         while (length < outSize && out[length]) ++length;
         CONTRACT(length < outSize && length * 2 <= size);
     }
+    // The whole read: the text stays within the output, found or not.
+    std::unique_ptr<uint8_t[]> block(new uint8_t[kVersionBlockSize]);
+    out[0] = 0;
+    ReadVersionText(reader, languages, kResourceLanguageCount, block.get(), out.get(), outSize);
+    CONTRACT(std::wcslen(out.get()) < outSize);
     return 0;
 }

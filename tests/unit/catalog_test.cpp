@@ -213,14 +213,6 @@ TEST(Catalog, LongValuesAreCutToTheirFields) {
     EXPECT_EQ(file.reads.back(), L"Long.8bf:128");
 }
 
-TEST(Catalog, VersionSubBlockNameUsesFourLowerCaseHexDigitsEach) {
-    wchar_t out[64];
-    VersionSubBlockName(0x0804, 0x04b0, out, 64);
-    EXPECT_EQ(std::wstring(out), L"\\StringFileInfo\\080404b0\\FileVersion");
-    VersionSubBlockName(0x10409, 0xFFFF04E4, out, 64);  // 16 bits each
-    EXPECT_EQ(std::wstring(out), L"\\StringFileInfo\\040904e4\\FileVersion");
-}
-
 // Beyond kMaxDefaultedCount only the written index keys count.
 TEST(Catalog, AHugeCountStopsAtTheLastIndexKeyWritten) {
     const std::wstring three(L"Count\0PlugIn1\0PlugIn2\0PlugIn3\0", 30), far(L"PlugIn1\0PlugIn100001\0", 22),
@@ -249,63 +241,4 @@ TEST(Catalog, AHugeCountStopsAtTheLastIndexKeyWritten) {
         }
         EXPECT_LE(file.reads.size(), 40u);
     }
-}
-
-namespace {
-
-// A VS_VERSIONINFO node: key, value (text in characters or bytes), children.
-std::vector<uint8_t> Node(const std::u16string& key, const std::vector<uint8_t>& value, bool text,
-                          const std::vector<std::vector<uint8_t>>& children = {}) {
-    std::vector<uint8_t> b(6);
-    for (char16_t c : key + u'\0') b.push_back(c & 0xff), b.push_back(c >> 8);
-    b.resize((b.size() + 3) & ~size_t{3});
-    b.insert(b.end(), value.begin(), value.end());
-    for (const auto& child : children) {
-        b.resize((b.size() + 3) & ~size_t{3});
-        b.insert(b.end(), child.begin(), child.end());
-    }
-    const size_t valueLength = text ? value.size() / 2 : value.size();
-    b[0] = b.size() & 0xff, b[1] = b.size() >> 8, b[2] = valueLength & 0xff, b[3] = valueLength >> 8, b[4] = text;
-    return b;
-}
-
-std::vector<uint8_t> Text(const std::u16string& text) {
-    std::vector<uint8_t> b;
-    for (char16_t c : text + u'\0') b.push_back(c & 0xff), b.push_back(c >> 8);
-    return b;
-}
-
-std::vector<uint8_t> Resource(const std::u16string& table, const std::vector<uint8_t>& translation) {
-    return Node(u"VS_VERSION_INFO", std::vector<uint8_t>(52, 0), false,
-                {Node(u"StringFileInfo", {}, true,
-                      {Node(table, {}, true, {Node(u"CompanyName", Text(u"Corvane"), true),
-                                              Node(u"FileVersion", Text(u"2.1.0.7"), true)})}),
-                 Node(u"VarFileInfo", {}, true, {Node(u"Translation", translation, false)})});
-}
-
-}  // namespace
-
-TEST(Catalog, VersionTextThroughTheFirstTranslation) {
-    const std::vector<uint8_t> zh = {0x04, 0x08, 0xb0, 0x04}, en = {0x09, 0x04, 0xb0, 0x04};
-    auto read = [](const std::vector<uint8_t>& block, size_t outSize = 128) {
-        std::vector<wchar_t> out(outSize, L'#');
-        return VersionTextFromResource(block.data(), block.size(), out.data(), outSize) ? std::wstring(out.data())
-                                                                                         : L"none";
-    };
-    EXPECT_EQ(read(Resource(u"080404b0", zh)), L"2.1.0.7");
-    EXPECT_EQ(read(Resource(u"080404B0", zh)), L"2.1.0.7");  // names without regard to case
-    std::vector<uint8_t> two = zh;
-    two.insert(two.end(), en.begin(), en.end());
-    EXPECT_EQ(read(Resource(u"080404b0", two)), L"2.1.0.7");
-    EXPECT_EQ(read(Resource(u"040904b0", two)), L"none");  // only the first translation
-    EXPECT_EQ(read(Resource(u"080404b0", {})), L"none");
-    EXPECT_EQ(read(Resource(u"080404b0", zh), 4), L"2.1");
-    const std::vector<uint8_t> whole = Resource(u"080404b0", zh);
-    for (size_t cut : {size_t{0}, size_t{5}, whole.size() / 2, whole.size() - 1}) {
-        std::vector<uint8_t> shorter(whole.begin(), whole.begin() + cut);
-        EXPECT_EQ(read(shorter), L"none") << cut;  // the root's length runs past the block
-    }
-    std::vector<uint8_t> lying = whole;
-    lying[2] = 0xff, lying[3] = 0xff;  // a value length far past its node
-    EXPECT_EQ(read(lying), L"none");
 }
