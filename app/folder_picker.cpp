@@ -4,7 +4,7 @@
 #include <shobjidl.h>
 
 #include "common/control_ids.h"
-#include "common/texts.h"
+#include "common/user_texts.h"
 
 namespace {
 

@@ -9,21 +9,53 @@
 #include "common/control_ids.h"
 #include "common/system_libraries.h"
 #include "install/install.h"
-#include "photoshop/editor.h"
-#include "photoshop/folders.h"
+#include "photoshop/photoshop.h"
 
+namespace {
+
+// The dialog's own state: set at its start, here, and read only here.
 HINSTANCE g_instance;
 PlugInCatalog* g_catalog;
 
+// The whole text of folder box `id`; false when it does not fit: cut, it
+// would name another folder.
+bool ReadFolderBoxText(HWND dialog, int id, wchar_t (&out)[kPathSize]) {
+    HWND box = GetDlgItem(dialog, id);
+    const int length = GetWindowTextLengthW(box);
+    if (length < 0 || static_cast<size_t>(length) >= kPathSize) return false;
+    GetWindowTextW(box, out, static_cast<int>(kPathSize));
+    return true;
+}
+
+// The plug-in folder box's folder as `code` leaves it: on CBN_SELCHANGE the
+// edit does not show the chosen item yet, so the item's text is the folder.
+bool ReadPlugInFolder(HWND dialog, WORD code, wchar_t (&folder)[kPathSize]) {
+    if (code != CBN_SELCHANGE) return ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder);
+    HWND box = GetDlgItem(dialog, IDC_PLUGIN_DIR);
+    LRESULT item = SendMessageW(box, CB_GETCURSEL, 0, 0);
+    LRESULT length = item == CB_ERR ? CB_ERR : SendMessageW(box, CB_GETLBTEXTLEN, item, 0);
+    return length != CB_ERR && length < static_cast<LRESULT>(kPathSize) &&
+           SendMessageW(box, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(folder)) != CB_ERR;
+}
+
+// The entry selected in the catalog list; null without a catalog.
+const PlugInEntry* SelectedEntry(HWND dialog) {
+    LRESULT index = SendDlgItemMessageW(dialog, IDC_PLUGIN_LIST, CB_GETCURSEL, 0, 0);
+    return CatalogEntryAt(g_catalog, static_cast<long>(index));
+}
+
 // The selected entry's preferred sub-folders; without a catalog nothing is
 // preferred.
-static void RelistSubFolders(HWND dialog, WORD code) {
-    const PlugInEntry* entry = SelectedPlugInEntry(dialog);
-    ListSubFolders(dialog, entry ? entry->SubDir1 : nullptr, entry ? entry->SubDir2 : nullptr, code);
+void RelistSubFolders(HWND dialog, WORD code) {
+    wchar_t folder[kPathSize];
+    const bool read = ReadPlugInFolder(dialog, code, folder);
+    const PlugInEntry* entry = SelectedEntry(dialog);
+    ListSubFolders(dialog, read ? folder : nullptr, entry ? entry->SubDir1 : nullptr,
+                   entry ? entry->SubDir2 : nullptr);
 }
 
 // A picked folder goes into the box as if typed there.
-static void BrowseForFolder(HWND dialog) {
+void BrowseForFolder(HWND dialog) {
     wchar_t folder[kPathSize] = L"";
     HWND box = GetDlgItem(dialog, IDC_PLUGIN_DIR);
     if (GetWindowTextLengthW(box) < static_cast<int>(kPathSize)) GetWindowTextW(box, folder, kPathSize);
@@ -32,17 +64,44 @@ static void BrowseForFolder(HWND dialog) {
     RelistSubFolders(dialog, CBN_EDITCHANGE);
 }
 
-static void InitSetupDialog(HWND dialog) {
-    if (!LoadPlugInCatalog(dialog)) return;
+// Both boxes are read as they stand; a text that does not fit names no folder.
+void Install(HWND dialog) {
+    const PlugInEntry* entry = SelectedEntry(dialog);
+    if (!entry) return;
+    wchar_t folder[kPathSize], subFolder[kPathSize];
+    const bool folderRead = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder);
+    const bool subFolderRead = ReadFolderBoxText(dialog, IDC_SUB_DIR, subFolder);
+    RunInstallCommand(dialog, *entry, folderRead ? folder : nullptr, subFolderRead ? subFolder : nullptr);
+}
+
+void Launch(HWND dialog) {
+    wchar_t folder[kPathSize];
+    const bool read = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder);
+    RunLaunchCommand(dialog, read ? folder : nullptr);
+}
+
+void ShowSelectedEntry(HWND dialog) {
+    const PlugInEntry* entry = SelectedEntry(dialog);
+    if (!entry) return;
+    ShowPlugInEntry(dialog, entry);
+    SelectPreferredSubFolder(dialog, entry->SubDir1, entry->SubDir2);
+}
+
+void InitSetupDialog(HWND dialog) {
+    if (!LoadPlugInCatalog(dialog, &g_catalog)) return;
     if (FindPlugInFolders(dialog)) {
         const PlugInEntry* first = CatalogEntryAt(g_catalog, 0);
-        ListSubFolders(dialog, first->SubDir1, first->SubDir2, CBN_EDITCHANGE);
+        wchar_t folder[kPathSize];
+        const bool read = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder);
+        ListSubFolders(dialog, read ? folder : nullptr, first->SubDir1, first->SubDir2);
     }
     EnableFolderAutoComplete(dialog);
-    CreateCreditLink(dialog);
+    CreateCreditLink(dialog, g_instance);
     SetDialogIcons(dialog);
     CenterDialog(dialog);
 }
+
+}  // namespace
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -63,18 +122,14 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             BrowseForFolder(dialog);
             return TRUE;
         case IDC_INSTALL:
-            RunInstallCommand(dialog);
+            Install(dialog);
             return TRUE;
         case IDC_LAUNCH:
-            RunLaunchCommand(dialog);
+            Launch(dialog);
             return TRUE;
         case IDC_PLUGIN_LIST:
             if (code != CBN_SELCHANGE) return FALSE;
-            if (g_catalog) {
-                LRESULT index = SendDlgItemMessageW(dialog, IDC_PLUGIN_LIST, CB_GETCURSEL, 0, 0);
-                ShowPlugInEntry(index, dialog);
-                SelectPreferredSubFolder(dialog, CatalogEntryAt(g_catalog, static_cast<long>(index)));
-            }
+            ShowSelectedEntry(dialog);
             return TRUE;
         }
         return FALSE;

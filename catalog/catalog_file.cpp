@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "catalog/catalog_keys.h"
+#include "common/program_path.h"
 #include "common/program_path_logic.h"
-#include "common/texts.h"
 #include "common/version_resource_logic.h"
 
 namespace {
@@ -80,6 +81,16 @@ void ReleaseCatalogFile(CatalogFile* file) {
 
 CatalogSource CatalogFileSource(CatalogFile* file) {
     return CatalogSource{file, ReadCount, ReadString, ReadVersion, Allocate, SIZE_MAX, ListIndexKeys};
+}
+
+CatalogLoad ReadCatalogIn(const wchar_t* folder, PlugInCatalog** catalog) {
+    wchar_t programDir[kPathSize];
+    CatalogFile file;
+    LocateCatalogFile(folder ? folder : GetProgramDir(programDir, kPathSize) ? programDir : nullptr, &file);
+    *catalog = nullptr;
+    CatalogLoad result = ReadPlugInCatalog(CatalogFileSource(&file), catalog);
+    ReleaseCatalogFile(&file);
+    return result;
 }
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "catalog/catalog_keys.h"
 #include "common/control_ids.h"
-#include "common/texts.h"
 
 struct PlugInEntry {
     wchar_t Name[64];

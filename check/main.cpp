@@ -10,11 +10,11 @@
 #include <windows.h>
 
 #include "catalog/catalog_file.h"
+#include "catalog/catalog_keys.h"
 #include "catalog/check_logic.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"
 #include "common/system_libraries.h"
-#include "common/texts.h"
 #include "common/wide_text.h"
 
 namespace {

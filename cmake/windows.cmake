@@ -46,6 +46,7 @@ add_executable(CorvaneSetup WIN32
     install/destination.cpp
     photoshop/editor.cpp
     photoshop/folders.cpp
+    photoshop/photoshop.cpp
     common/registry_text.cpp
     res/setup.rc)
 target_compile_definitions(CorvaneSetup PRIVATE ${win32_definitions} ${system_definitions})

@@ -1,18 +1,17 @@
 #include "install/install.h"
 
-#include "catalog/catalog.h"
+#include "catalog/catalog_file.h"
+#include "catalog/catalog_keys.h"
 #include "common/checked_file.h"
-#include "common/control_ids.h"
 #include "common/machine_names_logic.h"
 #include "common/pe_image_logic.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"
-#include "common/texts.h"
+#include "common/user_texts.h"
 #include "common/wide_text.h"
 #include "install/destination.h"
 #include "install/install_logic.h"
 #include "photoshop/editor.h"
-#include "photoshop/folders.h"
 
 namespace {
 
@@ -64,7 +63,8 @@ void FormatSystemError(DWORD code, wchar_t* text, size_t size) {
     if (systemText) LocalFree(systemText);
 }
 
-bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t* srcFile, const wchar_t* newVersion) {
+bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t* srcFile, const wchar_t* newVersion,
+                   const wchar_t* folder, const wchar_t* subFolder) {
     resultText[0] = 0;
     // Read beside the program and written below the chosen folder, elevated:
     // a name that leaves either folder is refused before anything is touched.
@@ -72,9 +72,7 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
         FormatFailure(resultText, size, ERROR_INVALID_NAME);
         return false;
     }
-    wchar_t folder[kPathSize], subFolder[kPathSize];
-    if (!ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder, kPathSize) ||
-        !ReadFolderBoxText(dialog, IDC_SUB_DIR, subFolder, kPathSize)) {
+    if (!folder || !subFolder) {
         FormatFailure(resultText, size, ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
@@ -141,11 +139,10 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
     CloseDestination(&destination);
     return true;
 }
-void RunInstallCommand(HWND dialog) {
-    const PlugInEntry* entry = SelectedPlugInEntry(dialog);
-    if (!entry) return;
+
+void RunInstallCommand(HWND dialog, const PlugInEntry& entry, const wchar_t* folder, const wchar_t* subFolder) {
     wchar_t resultText[kMessageSize];
-    if (InstallPlugIn(resultText, kMessageSize, dialog, entry->SrcFile, entry->FileVersion))
+    if (InstallPlugIn(resultText, kMessageSize, dialog, entry.SrcFile, entry.FileVersion, folder, subFolder))
         MessageBoxW(dialog, resultText, kInstallSuccessCaption, MB_OK | MB_ICONINFORMATION);
     else if (resultText[0])
         MessageBoxW(dialog, resultText, kInstallFailureCaption, MB_OK | MB_ICONWARNING);

@@ -1,19 +1,19 @@
 #include "photoshop/editor.h"
 
-#include "common/control_ids.h"
+#include <windows.h>
+
 #include "common/registry_text.h"
-#include "common/texts.h"
 #include "common/user_start.h"
 #include "common/wide_text.h"
+#include "photoshop/editor_locations.h"
 #include "photoshop/editor_logic.h"
-#include "photoshop/folders.h"
 
 bool FindPhotoshopByAssociation(wchar_t* path, size_t size) {
     // The machine's classes only: the merged view an elevated program gets
     // from HKEY_CLASSES_ROOT takes the user's own classes first, which any
     // program the user runs may write.
     HKEY classes;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineClassesKey, 0, KEY_READ, &classes) != ERROR_SUCCESS) return 0;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineClassesKey, 0, KEY_READ, &classes) != ERROR_SUCCESS) return false;
     wchar_t buffer[kAssociationSize];
     HKEY key;
     bool read = RegOpenKeyExW(classes, kPsdKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
@@ -25,7 +25,7 @@ bool FindPhotoshopByAssociation(wchar_t* path, size_t size) {
     read = read && ComposeOpenCommandKey(buffer, commandKey, kAssociationSize) &&
            RegOpenKeyExW(classes, commandKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
     RegCloseKey(classes);
-    if (!read) return 0;
+    if (!read) return false;
     read = ReadRegistryText(key, nullptr, buffer, kAssociationSize);
     RegCloseKey(key);
     return read && ParseOpenCommand(buffer, path, size);
@@ -48,11 +48,9 @@ bool FindPhotoshopProgram(const wchar_t* folder, wchar_t* path, size_t size) {
            (FindPhotoshopByAssociation(path, size) && IsStartableProgram(path));
 }
 
-bool LaunchPhotoshop(HWND dialog) {
-    wchar_t folder[kPathSize], path[kPathSize], programFolder[kPathSize];
-    // A text too long to read whole names no folder: cut, it might name another.
-    const bool read = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder, kPathSize);
-    if (!FindPhotoshopProgram(read ? folder : nullptr, path, kPathSize)) return false;
+bool LaunchPhotoshop(const wchar_t* folder) {
+    wchar_t path[kPathSize], programFolder[kPathSize];
+    if (!FindPhotoshopProgram(folder, path, kPathSize)) return false;
     // In its own folder, so that it finds its own files there, not this
     // program's (a download folder).
     if (!FolderOfPath(path, programFolder, kPathSize)) return false;
@@ -69,9 +67,4 @@ bool LaunchPhotoshop(HWND dialog) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;
-}
-
-void RunLaunchCommand(HWND dialog) {
-    if (MessageBoxW(dialog, kLaunchQuestion, kSetupCaption, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
-    if (!LaunchPhotoshop(dialog)) MessageBoxW(dialog, kLaunchFailureText, kSetupCaption, MB_OK | MB_ICONWARNING);
 }

@@ -1,6 +1,6 @@
 // The editor's program: where it is, and starting it.
 #pragma once
-#include <windows.h>
+#include <cstddef>
 
 // `path` (`size` characters): Photoshop's program for the plug-in folder text
 // (null: none), beside that folder or else from the .psd association. Start
@@ -8,5 +8,6 @@
 bool FindPhotoshopProgram(const wchar_t* folder, wchar_t* path, size_t size);
 // `path` (`size` characters) from the .psd document class's open command.
 bool FindPhotoshopByAssociation(wchar_t* path, size_t size);
-bool LaunchPhotoshop(HWND dialog);
-void RunLaunchCommand(HWND dialog);
+// Starts the editor of plug-in folder text `folder` (null: none), as
+// FindPhotoshopProgram finds it, in its own folder.
+bool LaunchPhotoshop(const wchar_t* folder);

@@ -1,11 +1,11 @@
 #include "photoshop/folders.h"
 
+#include <windows.h>
+
 #include <io.h>
 
-#include "common/control_ids.h"
 #include "common/registry_text.h"
-#include "common/texts.h"
-#include "common/wide_text.h"
+#include "photoshop/editor_locations.h"
 #include "photoshop/folders_logic.h"
 
 namespace {
@@ -20,16 +20,10 @@ bool FindPlugInFolderOf(const wchar_t* installPath, wchar_t (&folder)[kPathSize]
     return false;
 }
 
-// Whether the folder equals one of the list's first `count` items.
-bool IsListed(HWND list, LRESULT count, const wchar_t* folder) {
-    for (LRESULT item = 0; item < count; ++item) {
-        wchar_t text[kPathSize];
-        LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, item, 0);
-        if (length != CB_ERR && length < static_cast<LRESULT>(kPathSize) &&
-            SendMessageW(list, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text)) != CB_ERR &&
-            SamePlugInFolder(text, folder))
-            return true;
-    }
+// Whether the folder equals one of the list's first `count` folders.
+bool IsListed(const PlugInFolderList& list, size_t count, const wchar_t* folder) {
+    for (size_t item = 0; item < count; ++item)
+        if (SamePlugInFolder(list.folders[item], folder)) return true;
     return false;
 }
 
@@ -39,10 +33,10 @@ bool IsListed(HWND list, LRESULT count, const wchar_t* folder) {
 // so stopping there would hide every newer version after an old leftover. A
 // folder equal to one of the list's first `known` items is left out; the
 // view's own repeats stay, as they always have.
-void AddPlugInFoldersOfView(HWND list, REGSAM view, LRESULT known) {
+void AddPlugInFoldersOfView(PlugInFolderList* list, REGSAM view, size_t known) {
     HKEY root;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPhotoshopKey, 0, KEY_READ | view, &root) != ERROR_SUCCESS) return;
-    for (DWORD index = 0;; ++index) {
+    for (DWORD index = 0; list->count < kMaxPlugInFolders; ++index) {
         wchar_t name[kVersionKeyNameSize];
         DWORD nameSize = kVersionKeyNameSize;
         const LONG enumerated = RegEnumKeyExW(root, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
@@ -55,89 +49,69 @@ void AddPlugInFoldersOfView(HWND list, REGSAM view, LRESULT known) {
         bool readable = ReadRegistryText(version, kApplicationPathValue, installPath, kPathSize + 1);
         RegCloseKey(version);
         wchar_t folder[kPathSize];
-        if (readable && FindPlugInFolderOf(installPath, folder) && !IsListed(list, known, folder))
-            SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder));
+        if (readable && FindPlugInFolderOf(installPath, folder) && !IsListed(*list, known, folder))
+            WideCopy(list->folders[list->count++], kPathSize, folder);
     }
     RegCloseKey(root);
 }
 
-bool StartsWithItem(void* context, int item, const wchar_t* prefix) {
-    HWND box = static_cast<HWND>(context);
-    // Items are listed folder names, which always fit a path buffer.
-    LRESULT length = SendMessageW(box, CB_GETLBTEXTLEN, item, 0);
-    int prefixLength = static_cast<int>(WideLength(prefix));
-    wchar_t text[kPathSize];
-    if (length == CB_ERR || length < prefixLength || length >= static_cast<LRESULT>(kPathSize) ||
-        SendMessageW(box, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text)) == CB_ERR)
-        return false;
-    return CompareStringOrdinal(text, prefixLength, prefix, prefixLength, TRUE) == CSTR_EQUAL;
+// Appends `name` and its terminator, growing the block by doubling.
+bool AddName(SubFolderList* list, const wchar_t* name) {
+    const size_t length = WideLength(name) + 1;
+    if (list->capacity - list->length < length) {
+        size_t capacity = list->capacity ? list->capacity : 4096;
+        while (capacity - list->length < length) capacity *= 2;
+        void* grown = list->names ? HeapReAlloc(GetProcessHeap(), 0, list->names, capacity * sizeof(wchar_t))
+                                  : HeapAlloc(GetProcessHeap(), 0, capacity * sizeof(wchar_t));
+        if (!grown) return false;
+        list->names = static_cast<wchar_t*>(grown);
+        list->capacity = capacity;
+    }
+    WideCopy(list->names + list->length, length, name);
+    list->length += length;
+    ++list->count;
+    return true;
 }
 
 }  // namespace
 
-bool ReadFolderBoxText(HWND dialog, int id, wchar_t* out, size_t size) {
-    HWND box = GetDlgItem(dialog, id);
-    const int length = GetWindowTextLengthW(box);
-    if (length < 0 || static_cast<size_t>(length) >= size) return false;
-    GetWindowTextW(box, out, static_cast<int>(size));
-    return true;
-}
-
-bool FindPlugInFolders(HWND dialog) {
-    HWND list = GetDlgItem(dialog, IDC_PLUGIN_DIR);
-    const LRESULT before = SendMessageW(list, CB_GETCOUNT, 0, 0);
+PlugInFolderList* FindRegistryPlugInFolders() {
+    auto* list = static_cast<PlugInFolderList*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(PlugInFolderList)));
+    if (!list) return nullptr;
     // The 32-bit view first, as the program has always read it; then the
     // 64-bit view, the only one where 64-bit editors keep their version keys.
     // On 32-bit Windows both name the one registry, and the second adds nothing.
     AddPlugInFoldersOfView(list, KEY_WOW64_32KEY, 0);
-    AddPlugInFoldersOfView(list, KEY_WOW64_64KEY, SendMessageW(list, CB_GETCOUNT, 0, 0));
-    const bool added = SendMessageW(list, CB_GETCOUNT, 0, 0) > before;
-    if (added) SendMessageW(list, CB_SETCURSEL, 0, 0);
-    return added;
+    AddPlugInFoldersOfView(list, KEY_WOW64_64KEY, list->count);
+    return list;
 }
 
-void ListSubFolders(HWND dialog, const wchar_t* preferred1, const wchar_t* preferred2, WORD code) {
-    HWND folderBox = GetDlgItem(dialog, IDC_PLUGIN_DIR);
-    HWND subBox = GetDlgItem(dialog, IDC_SUB_DIR);
-    wchar_t folder[kPathSize];
-    bool haveFolder;
-    if (code == CBN_SELCHANGE) {
-        LRESULT item = SendMessageW(folderBox, CB_GETCURSEL, 0, 0);
-        LRESULT length = item == CB_ERR ? CB_ERR : SendMessageW(folderBox, CB_GETLBTEXTLEN, item, 0);
-        haveFolder = length != CB_ERR && length < static_cast<LRESULT>(kPathSize) &&
-                     SendMessageW(folderBox, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(folder)) != CB_ERR;
-    } else {
-        haveFolder = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder, kPathSize);
-    }
-    // Emptying the box and adding thousands of items one by one would repaint
-    // it each time: it is repainted once, at the end.
-    SendMessageW(subBox, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(subBox, CB_RESETCONTENT, 0, 0);
-    wchar_t pattern[kPathSize];
-    HANDLE listing = INVALID_HANDLE_VALUE;
+void FreePlugInFolderList(PlugInFolderList* list) {
+    if (list) HeapFree(GetProcessHeap(), 0, list);
+}
+
+bool ListSubFolderNames(const wchar_t* folder, const wchar_t* preferred1, const wchar_t* preferred2,
+                        SubFolderList* list) {
+    *list = SubFolderList{};
+    wchar_t listed[kPathSize], pattern[kPathSize];
+    if (!folder || !WideCopy(listed, kPathSize, folder) || !ComposeListingPattern(listed, kPathSize, pattern, kPathSize) ||
+        _waccess(listed, 0) != 0)
+        return false;
     WIN32_FIND_DATAW found;
-    if (haveFolder && ComposeListingPattern(folder, kPathSize, pattern, kPathSize) && _waccess(folder, 0) == 0)
-        listing = FindFirstFileW(pattern, &found);
-    if (listing != INVALID_HANDLE_VALUE) {
-        SubFolderPick pick;
-        do {
-            if (!IsListedSubFolder(found.dwFileAttributes, found.cFileName)) continue;
-            SendMessageW(subBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(found.cFileName));
-            AddListedSubFolder(&pick, found.cFileName, preferred1, preferred2);
-        } while (FindNextFileW(listing, &found));
-        FindClose(listing);
-        SendMessageW(subBox, CB_SETCURSEL, PickedSubFolder(pick), 0);
-    }
-    SendMessageW(subBox, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(subBox, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    HANDLE listing = FindFirstFileW(pattern, &found);
+    if (listing == INVALID_HANDLE_VALUE) return false;
+    SubFolderPick pick;
+    do {
+        if (!IsListedSubFolder(found.dwFileAttributes, found.cFileName)) continue;
+        if (!AddName(list, found.cFileName)) break;
+        AddListedSubFolder(&pick, found.cFileName, preferred1, preferred2);
+    } while (FindNextFileW(listing, &found));
+    FindClose(listing);
+    list->preferred = PickedSubFolder(pick);
+    return true;
 }
 
-void SelectPreferredSubFolder(HWND dialog, const PlugInEntry* entry) {
-    if (!entry) return;
-    HWND subBox = GetDlgItem(dialog, IDC_SUB_DIR);
-    LRESULT count = SendMessageW(subBox, CB_GETCOUNT, 0, 0);
-    if (count == CB_ERR || count <= 0) return;
-    const ItemPrefixMatcher matcher{subBox, StartsWithItem};
-    int item = FindPreferredSubFolderItem(static_cast<int>(count), matcher, entry->SubDir1, entry->SubDir2);
-    if (item >= 0) SendMessageW(subBox, CB_SETCURSEL, item, 0);
+void FreeSubFolderList(SubFolderList* list) {
+    if (list->names) HeapFree(GetProcessHeap(), 0, list->names);
+    *list = SubFolderList{};
 }

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "common/control_ids.h"
-#include "common/texts.h"
+#include "common/user_texts.h"
 #include "common/wide_text.h"
 #include "install/install_logic.h"
 

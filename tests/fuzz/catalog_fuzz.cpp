@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "catalog/catalog_keys.h"
 #include "catalog/catalog_logic.h"
 #include "common/program_path_logic.h"
-#include "common/texts.h"
 #include "common/version_resource_logic.h"
 #include "fuzz_support.h"
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "common/texts.h"
 #include "fuzz_support.h"
 #include "install/install_logic.h"
+#include "photoshop/editor_locations.h"
 #include "photoshop/editor_logic.h"
 
 namespace {
