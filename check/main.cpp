@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "catalog/catalog_file.h"
-#include "catalog/check_logic.h"
+#include "check/check_logic.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"
 #include "common/system_libraries.h"

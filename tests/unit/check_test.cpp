@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog/check_logic.h"
+#include "check/check_logic.h"
 #include "common/program_path_logic.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "catalog/check_logic.h"
+#include "check/check_logic.h"
 
 #include <algorithm>
 #include <cstddef>
