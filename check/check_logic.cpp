@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cwchar>
 
 #include "common/program_path_logic.h"
 #include "common/texts.h"
@@ -568,8 +569,10 @@ struct EntryCheck {
             return false;
         }
         checker.CheckComment(keyLine, label, key, raw);
+        // What fits is what the installer read; only a longer name is read again, to be cut as it cuts.
         wchar_t section[kSectionNameSize];
-        reader.readString(reader.context, kIndexSection, key, L"", section, kSectionNameSize);
+        if (!WideCopy(section, kSectionNameSize, raw) || WideLength(section) + 1 == kSectionNameSize)
+            reader.readString(reader.context, kIndexSection, key, L"", section, kSectionNameSize);
         const TextArg labelArgs[] = {number, section};
         FormatText(label, kSectionNameSize + 32, L"entry %ld [%s]", labelArgs);
         if (ValueWasCut(raw, section)) {
@@ -584,19 +587,25 @@ struct EntryCheck {
         bool any = false, hasName = false, hasSrcFile = false;
         for (const CatalogField& field : kCatalogFields) {
             if (!field.key) continue;
-            ReadRaw(reader, section, field.key, raw);
-            if (IsAbsent(raw)) continue;
+            // A value that is not its fallback and has room to spare is the
+            // file's whole value: read again only what may be missing or cut.
+            const wchar_t* kept = FieldText(entry, field);
+            const wchar_t* value = kept;
+            if (WideLength(kept) + 1 >= field.size || !std::wcscmp(kept, field.fallback)) {
+                ReadRaw(reader, section, field.key, raw);
+                if (IsAbsent(raw)) continue;
+                value = raw;
+            }
             any = true;
             hasName = hasName || &field == &name;
             hasSrcFile = hasSrcFile || &field == &FIELD(SrcFile);
-            const wchar_t* kept = FieldText(entry, field);
             const long line = checker.LineOf(found, field.key, keyLine);
-            if (ValueWasCut(raw, kept)) {
-                const TextArg args[] = {label, field.key, static_cast<long>(WideLength(raw)), OrMore(raw),
+            if (ValueWasCut(value, kept)) {
+                const TextArg args[] = {label, field.key, static_cast<long>(WideLength(value)), OrMore(value),
                                         static_cast<long>(field.size - 1), kept};
                 Report(report, false, line, kValueCutPattern, args);
             }
-            checker.CheckComment(line, label, field.key, raw);
+            checker.CheckComment(line, label, field.key, value);
         }
         bool fine = false;
         if (!any) {
