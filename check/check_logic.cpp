@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cwchar>
 
 #include "common/program_path_logic.h"
 #include "common/texts.h"
@@ -405,18 +404,21 @@ struct Checker {
     wchar_t anyKey[32];
     long images;     // plug-in files read as DLLs
     bool servesX64;  // one of them loads into an x64 editor
+    // Per entry, a bit per column of the table whose key the installer's own
+    // reads found written; null when not known.
+    unsigned char* written;
+    long writtenSize;
+    long reading;  // the entry whose index key was read last
 
     Checker(const CheckSource& source, CheckReport& report)
         : source(source), report(report), inner(source.catalog), reader(source.catalog), keys(nullptr),
           listed(false), index(source.text ? FindCatalogSection(*source.text, kIndexSection) : nullptr), anyKey(),
-          images(0), servesX64(false) {
+          images(0), servesX64(false), written(nullptr), writtenSize(0), reading(0) {
         AnyIndexKey(anyKey, 32);
         reader.context = this;
         reader.readCount = [](void* c) { return Of(c).inner.readCount(Of(c).inner.context); };
         reader.readString = [](void* c, const wchar_t* section, const wchar_t* key, const wchar_t* fallback,
-                               wchar_t* out, size_t size) {
-            Of(c).inner.readString(Of(c).inner.context, section, key, fallback, out, size);
-        };
+                               wchar_t* out, size_t size) { Of(c).ReadString(section, key, fallback, out, size); };
         reader.readVersion = [](void* c, const wchar_t* srcFile, wchar_t* out, size_t size) {
             return Of(c).inner.readVersion(Of(c).inner.context, srcFile, out, size);
         };
@@ -426,6 +428,32 @@ struct Checker {
     static Checker& Of(void* context) { return *static_cast<Checker*>(context); }
 
     void* Allocate(uint64_t bytes) const { return inner.allocate(inner.context, bytes); }
+
+    // The installer's read, which also notes whether an entry's key is
+    // written: a fallback no value equals tells, so that no key is read twice.
+    void ReadString(const wchar_t* section, const wchar_t* key, const wchar_t* fallback, wchar_t* out, size_t size) {
+        if (section == kIndexSection) {
+            reading = IndexKeyNumber(key, WideLength(key));
+            inner.readString(inner.context, section, key, fallback, out, size);
+            return;
+        }
+        inner.readString(inner.context, section, key, kAbsent, out, size);
+        if (IsAbsent(out)) {
+            WideCopy(out, size, fallback);
+            return;
+        }
+        for (size_t i = 0; i < sizeof kCatalogFields / sizeof kCatalogFields[0]; ++i)
+            if (written && reading > 0 && reading < writtenSize && kCatalogFields[i].key == key)
+                written[reading] |= static_cast<unsigned char>(1u << i);
+    }
+
+    // Whether the key of `field` is written in entry `number`'s section; when
+    // unknown, read again.
+    bool Written(long number, const CatalogField& field, const wchar_t* section, wchar_t (&raw)[kRawSize]) {
+        if (written) return written[number] & (1u << (&field - kCatalogFields));
+        ReadRaw(reader, section, field.key, raw);
+        return !IsAbsent(raw);
+    }
 
     const wchar_t* IndexKeys() {
         if (!listed && inner.listIndexKeys) keys = inner.listIndexKeys(inner.context);
@@ -587,13 +615,13 @@ struct EntryCheck {
         bool any = false, hasName = false, hasSrcFile = false;
         for (const CatalogField& field : kCatalogFields) {
             if (!field.key) continue;
-            // A value that is not its fallback and has room to spare is the
-            // file's whole value: read again only what may be missing or cut.
+            // A value with room to spare is the file's whole value: only one
+            // that may be cut is read again.
             const wchar_t* kept = FieldText(entry, field);
             const wchar_t* value = kept;
-            if (WideLength(kept) + 1 >= field.size || !std::wcscmp(kept, field.fallback)) {
+            if (!checker.Written(number, field, section, raw)) continue;
+            if (WideLength(kept) + 1 >= field.size) {
                 ReadRaw(reader, section, field.key, raw);
-                if (IsAbsent(raw)) continue;
                 value = raw;
             }
             any = true;
@@ -689,6 +717,10 @@ void CheckPlugInCatalog(const CheckSource& source, CheckReport& report,
     // Read by the installer's own reader, which cuts a large Count as it does.
     PlugInCatalog* catalog = nullptr;
     long last = 0;
+    if (count > 0) {
+        checker.writtenSize = std::min(count, kMaxDefaultedCount) + 1;
+        checker.written = static_cast<unsigned char*>(checker.Allocate(static_cast<uint64_t>(checker.writtenSize)));
+    }
     const CatalogLoad load = ReadPlugInCatalog(checker.reader, &catalog);
     if (load == CatalogLoad::Empty && count > kMaxDefaultedCount) {
         const TextArg args[] = {kCountKey, count, checker.anyKey};
