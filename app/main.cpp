@@ -91,12 +91,12 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // Before any DLL is loaded on the program's behalf.
-    LoadSystemLibraries();
+    RestrictLibrarySearch();
     g_instance = instance;
-    CoInitialize(nullptr);
+    sysdll::CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS};
-    InitCommonControlsEx(&controls);
+    sysdll::InitCommonControlsEx(&controls);
     INT_PTR result = DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_SETUP), nullptr, SetupDialogProc, 0);
-    CoUninitialize();
+    sysdll::CoUninitialize();
     return static_cast<int>(result);
 }
