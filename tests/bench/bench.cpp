@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <cstring>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -125,6 +128,54 @@ struct CatalogFixture : Fixture {
     }
 };
 
+// The steps of a start, in the order they ended, each a series of lengths.
+struct Steps {
+    std::vector<std::string> order;
+    std::map<std::string, Series> lengths;
+    void Add(const std::string& step, double ms) {
+        if (!lengths.count(step)) order.push_back(step);
+        lengths[step].values.push_back(ms);
+    }
+};
+
+// One start of a build that marks its steps (app/start_steps.h): from the
+// process's creation to each mark, as the program wrote them at exit, then
+// to shown and idle as seen from here.
+void TimeSteps(const std::wstring& folder, const std::wstring& exe, Steps* steps) {
+    const std::wstring marks = folder + L"\\start-steps.txt";
+    DeleteFileW(marks.c_str());
+    const double start = Now();
+    double ready = 0;
+    {
+        SetupRun run(folder + L"\\" + exe);
+        WaitReady(run);
+        ready = Now();
+        run.Exit();
+    }
+    if (!steps) return;
+    std::istringstream in(ReadBytes(marks));
+    double frequency = 0, previous = start, ticks = 0;
+    std::string step;
+    in >> frequency;
+    while (frequency > 0 && in >> ticks && std::getline(in >> std::ws, step)) {
+        const double at = ticks * 1000.0 / frequency;
+        steps->Add(step, at - previous);
+        previous = at;
+    }
+    steps->Add("shown and idle", ready - previous);
+}
+
+void PrintSteps(const Steps& program, const Steps& baseline) {
+    printf("  %-40s program   same dialog  (medians, ms)\n", "start, step by step");
+    for (const std::string& step : program.order) {
+        auto other = baseline.lengths.find(step);
+        char same[16] = "-";
+        if (other != baseline.lengths.end()) snprintf(same, sizeof same, "%.1f", other->second.Median());
+        printf("    %-38s %7.1f %11s\n", step.c_str(), program.lengths.at(step).Median(), same);
+    }
+    fflush(stdout);
+}
+
 void StartFigure() {
     Fixture dir(CatalogOf({{L"锐化大师", L"CorvaneSharpen.8bf", std::nullopt, L"Filters"},
                            {L"Frame", L"CorvaneFrame.8bf"},
@@ -132,10 +183,56 @@ void StartFigure() {
                 {L"CorvaneSharpen.8bf", L"CorvaneFrame.8bf", L"CorvaneGlow.8bf"});
     dir.Editor();
     CopyInput(L"bench_dialog.exe", dir / L"bench_dialog.exe");
+    CopyInput(L"bench_setup_steps.exe", dir / L"bench_setup_steps.exe");
     Series program, baseline;
     Interleave({[&](bool r) { double t = TimeStart(dir.exe); if (r) program.values.push_back(t); },
                 [&](bool r) { double t = TimeStart(dir / L"bench_dialog.exe"); if (r) baseline.values.push_back(t); }});
     PrintFigure("start, 3 entries / same dialog", "ms", program, baseline);
+    // Where the time goes: the same program built with its steps marked.
+    Steps programSteps, baselineSteps;
+    Interleave({[&](bool r) { TimeSteps(dir.path, L"bench_setup_steps.exe", r ? &programSteps : nullptr); },
+                [&](bool r) { TimeSteps(dir.path, L"bench_dialog.exe", r ? &baselineSteps : nullptr); }});
+    PrintSteps(programSteps, baselineSteps);
+}
+
+// The shipped program's size, its sections' and the icon group's share.
+void SizeFigure() {
+    const std::wstring exe = Input(L"CorvaneSetup.exe");
+    const std::string image = ReadBytes(exe);
+    std::string sections;
+    const char* bytes = image.data();
+    auto at = [&](size_t offset, size_t size) -> unsigned {
+        unsigned value = 0;
+        if (offset + size <= image.size()) memcpy(&value, bytes + offset, size);
+        return value;
+    };
+    const unsigned header = at(0x3c, 4), count = at(header + 6, 2), optional = at(header + 20, 2);
+    for (unsigned i = 0; i < count; ++i) {
+        const size_t section = header + 24 + optional + 40 * i;
+        if (section + 40 > image.size()) break;
+        char name[9] = {};
+        memcpy(name, bytes + section, 8);
+        sections += " " + std::string(name) + " " + std::to_string(at(section + 16, 4));
+    }
+    // The icon group: its directory and the images it names.
+    unsigned icons = 0;
+    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC group = module ? FindResourceW(module, MAKEINTRESOURCEW(IDI_APP), RT_GROUP_ICON) : nullptr;
+    if (group) {
+        const BYTE* directory = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
+        icons = SizeofResource(module, group);
+        const WORD images = *reinterpret_cast<const WORD*>(directory + 4);
+        for (WORD i = 0; i < images; ++i) {
+            const WORD id = *reinterpret_cast<const WORD*>(directory + 6 + 14 * i + 12);
+            HRSRC image = FindResourceW(module, MAKEINTRESOURCEW(id), RT_ICON);
+            if (image) icons += SizeofResource(module, image);
+        }
+    }
+    if (module) FreeLibrary(module);
+    printf("%-34s %u bytes; icon group %u bytes (%.0f %%); sections (bytes in the file):%s\n",
+           "size of CorvaneSetup.exe", static_cast<unsigned>(image.size()), icons,
+           image.empty() ? 0.0 : 100.0 * icons / image.size(), sections.c_str());
+    fflush(stdout);
 }
 
 void CatalogFigure() {
@@ -249,7 +346,8 @@ void InstallFigures() {
 
     SetupRun run(dir.exe);
     WaitReady(run);
-    // The baseline: the same dialog whose Install is CopyFileW and the same box.
+    // The baseline: the same dialog whose Install is CopyFileW, FlushFileBuffers
+    // on the copy, and the same box.
     SetupRun copier(dir / L"bench_dialog.exe", true, L"\"" + source + L"\" \"" + destination + L"\"");
     WaitReady(copier);
     // Install pressed (or the overwrite question answered) until the success box shows.
@@ -275,8 +373,8 @@ void InstallFigures() {
                     double t = TimeToSuccess(copier, [&] { copier.Click(IDC_INSTALL); });
                     if (r) overCopy.values.push_back(t);
                 }});
-    PrintFigure("install 256 MiB / CopyFileW + box", "ms", fresh, freshCopy);
-    PrintFigure("install over it / CopyFileW over + box", "ms", over, overCopy);
+    PrintFigure("install 256 MiB / durable copy + box", "ms", fresh, freshCopy);
+    PrintFigure("install over it / durable copy over + box", "ms", over, overCopy);
     copier.Exit();
     run.Exit();
 }
@@ -302,7 +400,8 @@ int wmain(int argc, wchar_t** argv) {
     struct Figure {
         const wchar_t* name;
         void (*run)();
-    } const figures[] = {{L"start", StartFigure},
+    } const figures[] = {{L"size", SizeFigure},
+                         {L"start", StartFigure},
                          {L"catalog", CatalogFigure},
                          {L"huge", HugeCountFigure},
                          {L"keystroke", KeystrokeFigures},
