@@ -5,6 +5,7 @@
 #include "app/credit_link.h"
 #include "app/dialog_window.h"
 #include "app/folder_picker.h"
+#include "app/start_steps.h"
 #include "catalog/catalog.h"
 #include "common/control_ids.h"
 #include "common/system_libraries.h"
@@ -33,15 +34,25 @@ static void BrowseForFolder(HWND dialog) {
 }
 
 static void InitSetupDialog(HWND dialog) {
-    if (!LoadPlugInCatalog(dialog)) return;
-    if (FindPlugInFolders(dialog)) {
+    MarkStartStep("dialog created");
+    const bool loaded = LoadPlugInCatalog(dialog);
+    MarkStartStep("catalog");
+    if (!loaded) return;
+    const bool found = FindPlugInFolders(dialog);
+    MarkStartStep("plug-in folders");
+    if (found) {
         const PlugInEntry* first = CatalogEntryAt(g_catalog, 0);
         ListSubFolders(dialog, first->SubDir1, first->SubDir2, CBN_EDITCHANGE);
+        MarkStartStep("sub-folders");
     }
     EnableFolderAutoComplete(dialog);
+    MarkStartStep("auto-completion and its note");
     CreateCreditLink(dialog);
+    MarkStartStep("credit link");
     SetDialogIcons(dialog);
+    MarkStartStep("icons");
     CenterDialog(dialog);
+    MarkStartStep("placement");
 }
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -90,13 +101,17 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    MarkStartStep("process and C runtime");
     // Before any DLL is loaded on the program's behalf.
-    LoadSystemLibraries();
+    RestrictLibrarySearch();
     g_instance = instance;
-    CoInitialize(nullptr);
+    sysdll::CoInitialize(nullptr);
+    MarkStartStep("COM (ole32)");
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS};
-    InitCommonControlsEx(&controls);
+    sysdll::InitCommonControlsEx(&controls);
+    MarkStartStep("common controls (comctl32)");
     INT_PTR result = DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_SETUP), nullptr, SetupDialogProc, 0);
-    CoUninitialize();
+    sysdll::CoUninitialize();
+    SaveStartSteps();
     return static_cast<int>(result);
 }

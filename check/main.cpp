@@ -273,8 +273,8 @@ int Usage(Output& out, const wchar_t* problem, const wchar_t* value) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    // The version reader is loaded from the system folder, as in the installer.
-    LoadSystemLibraries();
+    // Any DLL loaded for it comes from the system folder, as in the installer.
+    RestrictLibrarySearch();
     Output out;
     out.handle = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
