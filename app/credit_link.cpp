@@ -5,6 +5,7 @@
 
 #include "common/control_ids.h"
 #include "common/credit.h"
+#include "common/system_libraries.h"
 #include "common/user_start.h"
 
 namespace {
@@ -34,7 +35,8 @@ void ActivateCreditLink(const NMHDR* header) {
     if (header->code != NM_CLICK && header->code != NM_RETURN) return;
     LITEM item = reinterpret_cast<const NMLINK*>(header)->item;
     // The browser runs as the user, not with this program's rights.
-    if (!StartThroughShell(item.szUrl, nullptr)) ShellExecuteW(nullptr, L"open", item.szUrl, nullptr, nullptr, SW_SHOW);
+    if (!StartThroughShell(item.szUrl, nullptr))
+        sysdll::ShellExecuteW(nullptr, L"open", item.szUrl, nullptr, nullptr, SW_SHOW);
 }
 
 void DestroyCreditLink() {

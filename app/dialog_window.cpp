@@ -5,9 +5,11 @@
 
 void SetDialogIcons(HWND dialog) {
     auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
-    // 32 and 16 pixels at 100 %; the system's sizes at its scale.
+    // 32 and 16 pixels at 100 %; the system's sizes at its scale. The big
+    // one is the size the template's icon control has loaded, shared: it is
+    // not decoded a second time.
     HANDLE big = LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                            GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
+                            GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR | LR_SHARED);
     HANDLE small = LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));

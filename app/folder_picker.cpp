@@ -4,6 +4,7 @@
 #include <shobjidl.h>
 
 #include "common/control_ids.h"
+#include "common/system_libraries.h"
 #include "common/user_texts.h"
 
 namespace {
@@ -20,8 +21,8 @@ bool IsFolder(const wchar_t* path) {
 
 bool PickFolder(HWND owner, wchar_t (&folder)[kPathSize]) {
     IFileOpenDialog* picker = nullptr;
-    if (FAILED(CoCreateInstance(kFileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IFileOpenDialog),
-                                reinterpret_cast<void**>(&picker))) ||
+    if (FAILED(sysdll::CoCreateInstance(kFileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IFileOpenDialog),
+                                        reinterpret_cast<void**>(&picker))) ||
         !picker)
         return false;
     FILEOPENDIALOGOPTIONS options = 0;
@@ -30,8 +31,8 @@ bool PickFolder(HWND owner, wchar_t (&folder)[kPathSize]) {
     picker->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST | FOS_NOCHANGEDIR);
     if (folder[0] && IsFolder(folder)) {
         IShellItem* start = nullptr;
-        if (SUCCEEDED(SHCreateItemFromParsingName(folder, nullptr, __uuidof(IShellItem),
-                                                  reinterpret_cast<void**>(&start))) &&
+        if (SUCCEEDED(sysdll::SHCreateItemFromParsingName(folder, nullptr, __uuidof(IShellItem),
+                                                          reinterpret_cast<void**>(&start))) &&
             start) {
             picker->SetFolder(start);
             start->Release();
@@ -47,7 +48,7 @@ bool PickFolder(HWND owner, wchar_t (&folder)[kPathSize]) {
         if (SUCCEEDED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path)) && path &&
             WideCopy(fitted, kPathSize, path))
             picked = WideCopy(folder, kPathSize, fitted);
-        CoTaskMemFree(path);
+        sysdll::CoTaskMemFree(path);
         chosen->Release();
     }
     picker->Release();
@@ -57,6 +58,6 @@ bool PickFolder(HWND owner, wchar_t (&folder)[kPathSize]) {
 void EnableFolderAutoComplete(HWND dialog) {
     HWND edit = FindWindowExW(GetDlgItem(dialog, IDC_PLUGIN_DIR), nullptr, L"Edit", nullptr);
     if (!edit) return;
-    if (SHAutoComplete(edit, SHACF_FILESYSTEM) != 0)
+    if (sysdll::SHAutoComplete(edit, SHACF_FILESYSTEM) != 0)
         MessageBoxW(dialog, kAutoCompleteNoteText, kAutoCompleteNoteCaption, MB_OK | MB_ICONINFORMATION);
 }

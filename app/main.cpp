@@ -5,6 +5,7 @@
 #include "app/credit_link.h"
 #include "app/dialog_window.h"
 #include "app/folder_picker.h"
+#include "app/start_steps.h"
 #include "catalog/catalog.h"
 #include "common/control_ids.h"
 #include "common/system_libraries.h"
@@ -88,17 +89,27 @@ void ShowSelectedEntry(HWND dialog) {
 }
 
 void InitSetupDialog(HWND dialog) {
-    if (!LoadPlugInCatalog(dialog, &g_catalog)) return;
-    if (FindPlugInFolders(dialog)) {
+    MarkStartStep("dialog created");
+    const bool loaded = LoadPlugInCatalog(dialog, &g_catalog);
+    MarkStartStep("catalog");
+    if (!loaded) return;
+    const bool found = FindPlugInFolders(dialog);
+    MarkStartStep("plug-in folders");
+    if (found) {
         const PlugInEntry* first = CatalogEntryAt(g_catalog, 0);
         wchar_t folder[kPathSize];
         const bool read = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder);
         ListSubFolders(dialog, read ? folder : nullptr, first->SubDir1, first->SubDir2);
+        MarkStartStep("sub-folders");
     }
     EnableFolderAutoComplete(dialog);
+    MarkStartStep("auto-completion and its note");
     CreateCreditLink(dialog, g_instance);
+    MarkStartStep("credit link");
     SetDialogIcons(dialog);
+    MarkStartStep("icons");
     CenterDialog(dialog);
+    MarkStartStep("placement");
 }
 
 }  // namespace
@@ -145,13 +156,17 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    MarkStartStep("process and C runtime");
     // Before any DLL is loaded on the program's behalf.
-    LoadSystemLibraries();
+    RestrictLibrarySearch();
     g_instance = instance;
-    CoInitialize(nullptr);
+    sysdll::CoInitialize(nullptr);
+    MarkStartStep("COM (ole32)");
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS};
-    InitCommonControlsEx(&controls);
+    sysdll::InitCommonControlsEx(&controls);
+    MarkStartStep("common controls (comctl32)");
     INT_PTR result = DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_SETUP), nullptr, SetupDialogProc, 0);
-    CoUninitialize();
+    sysdll::CoUninitialize();
+    SaveStartSteps();
     return static_cast<int>(result);
 }

@@ -11,7 +11,7 @@
 
 #include "catalog/catalog_file.h"
 #include "catalog/catalog_keys.h"
-#include "catalog/check_logic.h"
+#include "check/check_logic.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"
 #include "common/system_libraries.h"
@@ -99,31 +99,41 @@ void PrintFinding(void* context, bool error, long line, const wchar_t* text) {
     WriteLine(*static_cast<Output*>(context), prefix, text);
 }
 
-FolderItem ItemInFolder(void* context, const wchar_t* srcFile) {
-    auto* file = static_cast<CatalogFile*>(context);
-    wchar_t path[kPathSize];
-    if (!JoinProgramPath(file->folder, srcFile, path, kPathSize)) return FolderItem::PathTooLong;
-    DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return FolderItem::Missing;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FolderItem::Folder : FolderItem::File;
+CatalogFile g_file;
+// The folder's final path, links resolved, read once: what a plug-in file
+// must lie inside; otherwise the reason it could not be had.
+wchar_t g_folderFinal[kFinalPathSize];
+DWORD g_folderFinalCode;
+
+PlugInFileState StateOf(DWORD code) {
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return PlugInFileState::Missing;
+    case ERROR_INVALID_NAME: return PlugInFileState::Outside;
+    case ERROR_ACCESS_DENIED: return PlugInFileState::FolderOrDenied;
+    case ERROR_FILENAME_EXCED_RANGE: return PlugInFileState::PathTooLong;
+    default: return PlugInFileState::Unreadable;
+    }
 }
 
-CatalogFile g_file;
-
-// The headers of a plug-in file beside the catalog.
-bool ReadImage(void* context, const wchar_t* srcFile, PeImageInfo* info) {
+// A plug-in file opened as the installer opens it, its headers read through
+// that one handle.
+void OpenPlugIn(void* context, const wchar_t* srcFile, PlugInFile* out) {
     auto* file = static_cast<CatalogFile*>(context);
-    wchar_t path[kPathSize];
-    if (!JoinProgramPath(file->folder, srcFile, path, kPathSize)) return false;
-    HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    DWORD code = g_folderFinalCode;
+    HANDLE handle = code ? INVALID_HANDLE_VALUE : OpenFileInside(file->folder, g_folderFinal, srcFile, &code);
+    if (handle == INVALID_HANDLE_VALUE) {
+        out->state = StateOf(code);
+        out->code = code;
+        return;
+    }
+    out->state = PlugInFileState::Found;
     const ImageReader reader = FileImageReader(handle);
     ImageMachine machine;
-    const bool image = ReadPeImageInfo(reader, info) && ReadImageMachine(reader, &machine);
-    if (image) info->arm64x = machine.arm64x;
+    const bool image = ReadPeImageInfo(reader, &out->info) && ReadImageMachine(reader, &machine);
+    out->image = image ? PlugInImage::Image : PlugInImage::NotImage;
+    if (image) out->info.arm64x = machine.arm64x;
     CloseHandle(handle);
-    return image;
 }
 
 // A file for the package, named as on disk, since the catalog may name it in
@@ -134,7 +144,7 @@ void PrintFile(void* context, const wchar_t* srcFile, const wchar_t* machine) {
     WideCopy(path, kPathSize, g_file.folder);
     for (const wchar_t* start = srcFile; *start;) {
         const wchar_t* end = start;
-        while (*end && *end != L'\\' && *end != L'/') ++end;
+        while (*end && !IsPathSeparator(*end)) ++end;
         wchar_t component[kPathSize];
         WideCopyCount(component, kPathSize, start, static_cast<size_t>(end - start));
         WIN32_FIND_DATAW found;
@@ -244,7 +254,7 @@ void ShowPathAs(const wchar_t* given) {
     bool slash = false, backslash = false;
     for (const wchar_t* p = g_shownPath; *p; ++p) slash = slash || *p == L'/', backslash = backslash || *p == L'\\';
     const wchar_t last = length ? g_shownPath[length - 1] : L'\\';
-    if (last != L'\\' && last != L'/' && last != L':')
+    if (!IsPathSeparator(last) && last != L':')
         WideAppend(g_shownPath, kPathSize + 16, slash && !backslash ? L"/" : L"\\");
     WIN32_FIND_DATAW found;
     HANDLE find = g_file.located ? FindFirstFileW(g_file.path, &found) : INVALID_HANDLE_VALUE;
@@ -263,8 +273,8 @@ int Usage(Output& out, const wchar_t* problem, const wchar_t* value) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    // The version reader is loaded from the system folder, as in the installer.
-    LoadSystemLibraries();
+    // Any DLL loaded for it comes from the system folder, as in the installer.
+    RestrictLibrarySearch();
     Output out;
     out.handle = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
@@ -308,11 +318,15 @@ int wmain(int argc, wchar_t** argv) {
     LocateCatalogFile(folder, &g_file);
     if (!g_file.located) WideCopy(g_file.folder, kPathSize, folder);
     ShowPathAs(folderArg ? folderArg : folder);
+    if (!g_file.located || !GetFolderFinalPath(g_file.folder, g_folderFinal, kFinalPathSize)) {
+        g_folderFinalCode = GetLastError();
+        if (!g_folderFinalCode) g_folderFinalCode = ERROR_INVALID_NAME;
+    }
     CheckReport report{&out, PrintFinding, 0, 0, 0};
     CatalogText text{};
     bool scanned = false;
     if (CheckCatalogFile(report, &text, &scanned)) {
-        const CheckSource source{CatalogFileSource(&g_file), ItemInFolder, scanned ? &text : nullptr, ReadImage};
+        const CheckSource source{CatalogFileSource(&g_file), OpenPlugIn, scanned ? &text : nullptr};
         CheckPlugInCatalog(source, report, files ? PrintFile : nullptr);
     }
     wchar_t summary[128];

@@ -17,11 +17,13 @@ bool ProgramDirFromModuleName(const wchar_t* moduleName, wchar_t* dir, size_t si
 
 bool IsInsideFolder(const wchar_t* folderFinal, const wchar_t* fileFinal) {
     const size_t length = WideLength(folderFinal);
-    if (!length || WideLength(fileFinal) <= length + 1) return false;
+    if (!length) return false;
+    // A root such as "\\?\C:\" ends in its own backslash: a name follows it at once.
+    const bool root = folderFinal[length - 1] == L'\\';
+    if (WideLength(fileFinal) <= length + (root ? 0 : 1)) return false;
     for (size_t i = 0; i < length; ++i)
         if (fileFinal[i] != folderFinal[i]) return false;
-    // A root such as "\\?\C:\" ends in its own backslash.
-    return folderFinal[length - 1] == L'\\' || fileFinal[length] == L'\\';
+    return root || fileFinal[length] == L'\\';
 }
 
 bool JoinProgramPath(const wchar_t* dir, const wchar_t* name, wchar_t* out, size_t size) {
@@ -29,9 +31,9 @@ bool JoinProgramPath(const wchar_t* dir, const wchar_t* name, wchar_t* out, size
     return FormatText(out, size, L"%s\\%s", args);
 }
 
-namespace {
+bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+namespace {
 
 bool IsForbiddenInName(wchar_t c) {
     if (c < 0x20) return true;
@@ -68,10 +70,10 @@ bool IsSafePart(const wchar_t* part, size_t length) {
 }  // namespace
 
 bool IsSafeRelativeFileName(const wchar_t* name) {
-    if (!name[0] || IsSeparator(name[0])) return false;
+    if (!name[0] || IsPathSeparator(name[0])) return false;
     const wchar_t* part = name;
     for (const wchar_t* p = name;; ++p) {
-        if (*p && !IsSeparator(*p)) {
+        if (*p && !IsPathSeparator(*p)) {
             if (IsForbiddenInName(*p)) return false;
             continue;
         }

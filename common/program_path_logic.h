@@ -6,6 +6,8 @@
 bool ProgramDirFromModuleName(const wchar_t* moduleName, wchar_t* dir, size_t size);
 // dir \ name. False when it would not fit.
 bool JoinProgramPath(const wchar_t* dir, const wchar_t* name, wchar_t* out, size_t size);
+// `\` or `/`: what the system takes between the parts of a path.
+bool IsPathSeparator(wchar_t c);
 // Whether a catalog's file name stays inside the program's folder: a plain
 // name or a relative path below it, with `\` or `/` between the parts. Not an
 // empty name; an absolute, root-relative, UNC or drive-relative path; a `:`

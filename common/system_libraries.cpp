@@ -2,16 +2,12 @@
 // first, and this program runs elevated from wherever it was saved, often a
 // download folder beside anything a web page put there. So it imports only
 // Known DLLs (kernel32, user32, gdi32, advapi32, msvcrt) and loads the others
-// here by name from the system folder, after the search for every later DLL,
+// by name from the system folder, after the search for every later DLL,
 // those that system DLLs load for it included, has been limited to that
-// folder. The definitions below stand in for the imports under the same
-// names: the build declares these functions without dllimport, and the rest
-// of the program calls them as usual.
+// folder. Each DLL is loaded when one of its functions is first called, so
+// that the start pays only for what the first picture of the dialog needs.
 #include "common/system_libraries.h"
 
-#include <windows.h>
-#include <commctrl.h>
-#include <objbase.h>
 #include <oleauto.h>
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -21,45 +17,52 @@
 
 namespace {
 
-enum Library { kComctl32, kShell32, kShlwapi, kOle32, kOleaut32, kLibraryCount };
-const wchar_t* const kLibraryNames[kLibraryCount] = {L"comctl32.dll", L"shell32.dll", L"shlwapi.dll", L"ole32.dll",
-                                                     L"oleaut32.dll"};
+enum Library { kKernel32, kComctl32, kShell32, kShlwapi, kOle32, kOleaut32, kLibraryCount };
+const wchar_t* const kLibraryNames[kLibraryCount] = {L"kernel32.dll", L"comctl32.dll", L"shell32.dll",
+                                                     L"shlwapi.dll",  L"ole32.dll",    L"oleaut32.dll"};
 
-struct Functions {
-    decltype(&InitCommonControlsEx) initCommonControlsEx;
-    decltype(&ShellExecuteW) shellExecute;
-    decltype(&SHAutoComplete) autoComplete;
-    decltype(&CoInitialize) coInitialize;
-    decltype(&CoUninitialize) coUninitialize;
-    decltype(&CoCreateInstance) coCreateInstance;
-    decltype(&CoTaskMemFree) coTaskMemFree;
-    decltype(&SHCreateItemFromParsingName) createItem;
-    decltype(&SysAllocString) sysAllocString;
-    decltype(&SysFreeString) sysFreeString;
-} g_functions;
+enum Function {
+    kSetDefaultDllDirectories,
+    kInitCommonControlsEx,
+    kShellExecuteW,
+    kSHCreateItemFromParsingName,
+    kSHAutoComplete,
+    kCoInitialize,
+    kCoUninitialize,
+    kCoCreateInstance,
+    kCoTaskMemFree,
+    kSysAllocString,
+    kSysFreeString,
+    kFunctionCount
+};
+const struct {
+    Library library;
+    const char* name;
+} kFunctions[kFunctionCount] = {
+    {kKernel32, "SetDefaultDllDirectories"},
+    {kComctl32, "InitCommonControlsEx"},
+    {kShell32, "ShellExecuteW"},
+    {kShell32, "SHCreateItemFromParsingName"},
+    {kShlwapi, "SHAutoComplete"},
+    {kOle32, "CoInitialize"},
+    {kOle32, "CoUninitialize"},
+    {kOle32, "CoCreateInstance"},
+    {kOle32, "CoTaskMemFree"},
+    {kOleaut32, "SysAllocString"},
+    {kOleaut32, "SysFreeString"},
+};
 
-template <typename Function>
-void Find(HMODULE module, const char* name, Function* out) {
-    FARPROC found = module ? GetProcAddress(module, name) : nullptr;
-    *out = reinterpret_cast<Function>(reinterpret_cast<void*>(found));
-}
+enum class Search { kNotSet, kSystemFolder, kCurrentFolderRemoved };
+Search g_search = Search::kNotSet;
 
-// SetDefaultDllDirectories exists from Windows 8, and on Windows 7 with its
-// security update; without it, at least the current folder is taken out.
-bool RestrictDllSearch() {
-    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    SetDefaultDllDirectoriesFunction setDefault = nullptr;
-    Find(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories", &setDefault);
-    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return true;
-    SetDllDirectoryW(L"");
-    return false;
-}
-
-HMODULE LoadFromSystemFolder(Library library, bool restricted) {
+HMODULE LoadFromSystemFolder(Library library) {
     const wchar_t* name = kLibraryNames[library];
+    // kernel32 is in every process already, and is where the search is set.
+    if (library == kKernel32) return GetModuleHandleW(name);
+    RestrictLibrarySearch();
     // By name, so that the manifest's activation context still binds
     // comctl32 version 6: that redirection comes before any folder.
-    if (restricted) return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (g_search == Search::kSystemFolder) return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (library == kComctl32) return LoadLibraryW(name);
     // Without the search flags: the full path, and the DLL's own imports
     // looked for in the system folder first.
@@ -71,109 +74,98 @@ HMODULE LoadFromSystemFolder(Library library, bool restricted) {
     return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-bool g_restricted;
-
-// shell32 is large and serves only the credit link and the folder picker: it
-// is loaded at the first click that needs it.
-HMODULE Shell32() {
-    static bool tried = false;
-    static HMODULE module = nullptr;
-    if (!tried) {
-        tried = true;
-        module = LoadFromSystemFolder(kShell32, g_restricted);
+// The one way to a run-time function: its DLL loaded at the first need, the
+// function looked up once; null when either is missing.
+FARPROC Find(Function function) {
+    static HMODULE modules[kLibraryCount];
+    static bool loaded[kLibraryCount];
+    static FARPROC found[kFunctionCount];
+    static bool looked[kFunctionCount];
+    if (!looked[function]) {
+        looked[function] = true;
+        const Library library = kFunctions[function].library;
+        if (!loaded[library]) {
+            loaded[library] = true;
+            modules[library] = LoadFromSystemFolder(library);
+        }
+        if (modules[library]) found[function] = GetProcAddress(modules[library], kFunctions[function].name);
     }
-    return module;
+    return found[function];
+}
+
+template <typename Pointer>
+Pointer Resolve(Function function) {
+    return reinterpret_cast<Pointer>(reinterpret_cast<void*>(Find(function)));
 }
 
 }  // namespace
 
-void LoadSystemLibraries() {
-    static bool loaded = false;
-    if (loaded) return;
-    loaded = true;
-    g_restricted = RestrictDllSearch();
-    HMODULE modules[kLibraryCount] = {};
-    // shell32 is large and only opens the credit link and the folder picker,
-    // and oleaut32 only starts programs through the shell: they wait until
-    // they are needed.
-    for (int i = 0; i < kLibraryCount; ++i)
-        if (i != kShell32 && i != kOleaut32) modules[i] = LoadFromSystemFolder(static_cast<Library>(i), g_restricted);
-    Functions& f = g_functions;
-    Find(modules[kComctl32], "InitCommonControlsEx", &f.initCommonControlsEx);
-    Find(modules[kShlwapi], "SHAutoComplete", &f.autoComplete);
-    Find(modules[kOle32], "CoInitialize", &f.coInitialize);
-    Find(modules[kOle32], "CoUninitialize", &f.coUninitialize);
-    Find(modules[kOle32], "CoCreateInstance", &f.coCreateInstance);
-    Find(modules[kOle32], "CoTaskMemFree", &f.coTaskMemFree);
-}
-
-BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
-    return g_functions.initCommonControlsEx && g_functions.initCommonControlsEx(controls);
-}
-
-HINSTANCE WINAPI ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
-                               INT show) {
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
-        Find(Shell32(), "ShellExecuteW", &g_functions.shellExecute);
+// SetDefaultDllDirectories exists from Windows 8, and on Windows 7 with its
+// security update; without it, at least the current folder is taken out.
+bool RestrictLibrarySearch() {
+    if (g_search == Search::kNotSet) {
+        g_search = Search::kCurrentFolderRemoved;
+        auto setDefault = Resolve<BOOL(WINAPI*)(DWORD)>(kSetDefaultDllDirectories);
+        if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32))
+            g_search = Search::kSystemFolder;
+        else
+            SetDllDirectoryW(L"");
     }
-    if (!g_functions.shellExecute) return reinterpret_cast<HINSTANCE>(SE_ERR_DLLNOTFOUND);
-    return g_functions.shellExecute(window, verb, file, parameters, directory, show);
+    return g_search == Search::kSystemFolder;
 }
 
-HRESULT WINAPI CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID interfaceId, LPVOID* object) {
-    *object = nullptr;
-    return g_functions.coCreateInstance ? g_functions.coCreateInstance(classId, outer, context, interfaceId, object)
-                                        : E_FAIL;
+namespace sysdll {
+
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
+    auto call = Resolve<decltype(&::InitCommonControlsEx)>(kInitCommonControlsEx);
+    return call && call(controls);
 }
 
-namespace {
-
-void LoadOleAutomation() {
-    static bool tried = false;
-    if (tried) return;
-    tried = true;
-    HMODULE module = LoadFromSystemFolder(kOleaut32, g_restricted);
-    Find(module, "SysAllocString", &g_functions.sysAllocString);
-    Find(module, "SysFreeString", &g_functions.sysFreeString);
+HINSTANCE ShellExecuteW(HWND window, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
+                        const wchar_t* directory, int show) {
+    auto call = Resolve<decltype(&::ShellExecuteW)>(kShellExecuteW);
+    if (!call) return reinterpret_cast<HINSTANCE>(SE_ERR_DLLNOTFOUND);
+    return call(window, verb, file, parameters, directory, show);
 }
 
-}  // namespace
-
-BSTR WINAPI SysAllocString(const OLECHAR* text) {
-    LoadOleAutomation();
-    return g_functions.sysAllocString ? g_functions.sysAllocString(text) : nullptr;
-}
-
-void WINAPI SysFreeString(BSTR text) {
-    LoadOleAutomation();
-    if (g_functions.sysFreeString) g_functions.sysFreeString(text);
-}
-
-HRESULT WINAPI SHAutoComplete(HWND edit, DWORD flags) {
-    return g_functions.autoComplete ? g_functions.autoComplete(edit, flags) : E_FAIL;
-}
-
-HRESULT WINAPI CoInitialize(LPVOID reserved) {
-    return g_functions.coInitialize ? g_functions.coInitialize(reserved) : E_FAIL;
-}
-
-void WINAPI CoUninitialize() {
-    if (g_functions.coUninitialize) g_functions.coUninitialize();
-}
-
-void WINAPI CoTaskMemFree(LPVOID block) {
-    if (g_functions.coTaskMemFree) g_functions.coTaskMemFree(block);
-}
-
-HRESULT WINAPI SHCreateItemFromParsingName(PCWSTR path, IBindCtx* context, REFIID interfaceId, void** item) {
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
-        Find(Shell32(), "SHCreateItemFromParsingName", &g_functions.createItem);
-    }
-    if (g_functions.createItem) return g_functions.createItem(path, context, interfaceId, item);
+HRESULT SHCreateItemFromParsingName(const wchar_t* path, IBindCtx* context, REFIID interfaceId, void** item) {
+    auto call = Resolve<decltype(&::SHCreateItemFromParsingName)>(kSHCreateItemFromParsingName);
+    if (call) return call(path, context, interfaceId, item);
     *item = nullptr;
     return E_FAIL;
 }
+
+HRESULT SHAutoComplete(HWND edit, DWORD flags) {
+    auto call = Resolve<decltype(&::SHAutoComplete)>(kSHAutoComplete);
+    return call ? call(edit, flags) : E_FAIL;
+}
+
+HRESULT CoInitialize(void* reserved) {
+    auto call = Resolve<decltype(&::CoInitialize)>(kCoInitialize);
+    return call ? call(reserved) : E_FAIL;
+}
+
+void CoUninitialize() {
+    if (auto call = Resolve<decltype(&::CoUninitialize)>(kCoUninitialize)) call();
+}
+
+HRESULT CoCreateInstance(REFCLSID classId, IUnknown* outer, DWORD context, REFIID interfaceId, void** object) {
+    *object = nullptr;
+    auto call = Resolve<decltype(&::CoCreateInstance)>(kCoCreateInstance);
+    return call ? call(classId, outer, context, interfaceId, object) : E_FAIL;
+}
+
+void CoTaskMemFree(void* block) {
+    if (auto call = Resolve<decltype(&::CoTaskMemFree)>(kCoTaskMemFree)) call(block);
+}
+
+BSTR SysAllocString(const OLECHAR* text) {
+    auto call = Resolve<decltype(&::SysAllocString)>(kSysAllocString);
+    return call ? call(text) : nullptr;
+}
+
+void SysFreeString(BSTR text) {
+    if (auto call = Resolve<decltype(&::SysFreeString)>(kSysFreeString)) call(text);
+}
+
+}  // namespace sysdll

@@ -8,6 +8,8 @@
 #include <shlobj.h>
 #include <servprov.h>
 
+#include "common/system_libraries.h"
+
 namespace {
 
 template <typename Interface>
@@ -28,7 +30,7 @@ IShellDispatch2* FindDesktopShell() {
     IDispatch* application = nullptr;
     IShellDispatch2* shell = nullptr;
     // CLSCTX_ALL: Wine serves this class in-process, Windows from the shell.
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
+    if (SUCCEEDED(sysdll::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
                                    reinterpret_cast<void**>(&windows)))) {
         VARIANT desktopLocation = {}, none = {};
         desktopLocation.vt = VT_I4;
@@ -61,22 +63,22 @@ IShellDispatch2* FindDesktopShell() {
 bool StartThroughShell(const wchar_t* file, const wchar_t* directory) {
     IShellDispatch2* shell = FindDesktopShell();
     if (!shell) return false;
-    BSTR name = SysAllocString(file);
+    BSTR name = sysdll::SysAllocString(file);
     VARIANT arguments = {}, folder = {}, verb = {}, show = {};
     arguments.vt = VT_BSTR;
-    arguments.bstrVal = SysAllocString(L"");
+    arguments.bstrVal = sysdll::SysAllocString(L"");
     folder.vt = VT_BSTR;
-    folder.bstrVal = SysAllocString(directory ? directory : L"");
+    folder.bstrVal = sysdll::SysAllocString(directory ? directory : L"");
     verb.vt = VT_BSTR;
-    verb.bstrVal = SysAllocString(L"open");
+    verb.bstrVal = sysdll::SysAllocString(L"open");
     show.vt = VT_I4;
     show.lVal = SW_SHOWNORMAL;
     const bool started = name && arguments.bstrVal && folder.bstrVal && verb.bstrVal &&
                          SUCCEEDED(shell->ShellExecute(name, arguments, folder, verb, show));
-    SysFreeString(name);
-    SysFreeString(arguments.bstrVal);
-    SysFreeString(folder.bstrVal);
-    SysFreeString(verb.bstrVal);
+    sysdll::SysFreeString(name);
+    sysdll::SysFreeString(arguments.bstrVal);
+    sysdll::SysFreeString(folder.bstrVal);
+    sysdll::SysFreeString(verb.bstrVal);
     shell->Release();
     return started;
 }

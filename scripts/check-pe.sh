@@ -2,9 +2,11 @@
 # Checks a built program's PE header and imports: machine, GUI subsystem, and
 # only DLLs that Windows keeps as Known DLLs. Another could be looked for in
 # the program's folder first, where a planted copy would run elevated before
-# the program does; the program loads such DLLs at run time instead.
+# the program does; the program loads such DLLs at run time instead. With
+# MAX_BYTES, also the program's size: what a download costs the user.
+#   check-pe.sh EXE MACHINE OBJDUMP [MAX_BYTES]
 set -u
-exe=$1 machine=$2 objdump=$3
+exe=$1 machine=$2 objdump=$3 max=${4:-}
 fail=0
 headers=$("$objdump" -p "$exe") || { echo "FAIL: cannot read $exe"; exit 1; }
 case $machine in
@@ -23,5 +25,6 @@ for dll in $dlls; do
 done
 size=$(stat -c %s "$exe")
 echo "$exe: $size bytes"
+[ -z "$max" ] || [ "$size" -le "$max" ] || { echo "FAIL: $size bytes, above $max"; fail=1; }
 [ $fail -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 exit $fail

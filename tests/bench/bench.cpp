@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -125,6 +127,51 @@ struct CatalogFixture : Fixture {
     }
 };
 
+// The steps of a start, in the order they ended, each a series of lengths.
+struct Steps {
+    std::vector<std::string> order;
+    std::map<std::string, Series> lengths;
+    void Add(const std::string& step, double ms) {
+        if (!lengths.count(step)) order.push_back(step);
+        lengths[step].values.push_back(ms);
+    }
+};
+
+// One start of a build that marks its steps (app/start_steps.h): from the
+// process's creation to each mark, as the program wrote them at exit, then
+// to shown and idle as seen from here.
+void TimeSteps(const std::wstring& folder, const std::wstring& exe, Steps* steps) {
+    const std::wstring marks = folder + L"\\start-steps.txt";
+    DeleteFileW(marks.c_str());
+    const double start = Now();
+    SetupRun run(folder + L"\\" + exe);
+    WaitReady(run);
+    const double ready = Now();
+    run.Exit();
+    if (!steps) return;
+    std::istringstream in(ReadBytes(marks));
+    double frequency = 0, previous = start, ticks = 0;
+    std::string step;
+    in >> frequency;
+    while (frequency > 0 && in >> ticks && std::getline(in >> std::ws, step)) {
+        const double at = ticks * 1000.0 / frequency;
+        steps->Add(step, at - previous);
+        previous = at;
+    }
+    steps->Add("shown and idle", ready - previous);
+}
+
+void PrintSteps(const Steps& program, const Steps& baseline) {
+    printf("  %-40s program   same dialog  (medians, ms)\n", "start, step by step");
+    for (const std::string& step : program.order) {
+        auto other = baseline.lengths.find(step);
+        char same[16] = "-";
+        if (other != baseline.lengths.end()) snprintf(same, sizeof same, "%.1f", other->second.Median());
+        printf("    %-38s %7.1f %11s\n", step.c_str(), program.lengths.at(step).Median(), same);
+    }
+    fflush(stdout);
+}
+
 void StartFigure() {
     Fixture dir(CatalogOf({{L"锐化大师", L"CorvaneSharpen.8bf", std::nullopt, L"Filters"},
                            {L"Frame", L"CorvaneFrame.8bf"},
@@ -132,10 +179,16 @@ void StartFigure() {
                 {L"CorvaneSharpen.8bf", L"CorvaneFrame.8bf", L"CorvaneGlow.8bf"});
     dir.Editor();
     CopyInput(L"bench_dialog.exe", dir / L"bench_dialog.exe");
+    CopyInput(L"bench_setup_steps.exe", dir / L"bench_setup_steps.exe");
     Series program, baseline;
     Interleave({[&](bool r) { double t = TimeStart(dir.exe); if (r) program.values.push_back(t); },
                 [&](bool r) { double t = TimeStart(dir / L"bench_dialog.exe"); if (r) baseline.values.push_back(t); }});
     PrintFigure("start, 3 entries / same dialog", "ms", program, baseline);
+    // Where the time goes: the same program built with its steps marked.
+    Steps programSteps, baselineSteps;
+    Interleave({[&](bool r) { TimeSteps(dir.path, L"bench_setup_steps.exe", r ? &programSteps : nullptr); },
+                [&](bool r) { TimeSteps(dir.path, L"bench_dialog.exe", r ? &baselineSteps : nullptr); }});
+    PrintSteps(programSteps, baselineSteps);
 }
 
 void CatalogFigure() {
@@ -187,6 +240,48 @@ void HostileVersionFigure() {
     Interleave({[&](bool r) { double t = TimeStart(hostile.exe); if (r) program.values.push_back(t); },
                 [&](bool r) { double t = TimeStart(plain.exe); if (r) baseline.values.push_back(t); }});
     PrintFigure("start, 10 hostile 39 KB / plain", "ms", program, baseline);
+}
+
+// A program in its folder until it ends, its output thrown away, in
+// milliseconds; its exit code must be `code`.
+double TimeQuiet(const std::wstring& exe, DWORD code) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = nul;
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    const double start = Now();
+    const bool started = CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                        exe.substr(0, exe.rfind(L'\\')).c_str(), &startup, &process);
+    CloseHandle(nul);
+    if (!started) throw TestFailure("cannot start " + Utf8(exe));
+    WaitForSingleObject(process.hProcess, INFINITE);
+    const double elapsed = Now() - start;
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (exitCode != code) throw TestFailure(Utf8(exe) + " ended with " + std::to_string(exitCode));
+    return elapsed;
+}
+
+// The checker over 100,000 entries (their files missing: an error each)
+// against the installer's own reader over the same catalog.
+void CheckerFigure() {
+    Fixture dir(CatalogText(100000, 100000, L"P%06ld.8bf"));
+    CopyInput(L"CorvaneCheck.exe", dir / L"CorvaneCheck.exe");
+    CopyInput(L"bench_catalog_read.exe", dir / L"bench_catalog_read.exe");
+    Series program, baseline;
+    auto check = [&](bool r) { double t = TimeQuiet(dir / L"CorvaneCheck.exe", 1); if (r) program.values.push_back(t); };
+    auto read = [&](bool r) { double t = TimeQuiet(dir / L"bench_catalog_read.exe", 100000); if (r) baseline.values.push_back(t); };
+    // A run takes minutes under Wine: then one of each says enough.
+    check(true);
+    read(true);
+    if (program.values[0] < 10000) Interleave({check, read});
+    PrintFigure("checker, 100,000 entries / reader", "ms", program, baseline);
 }
 
 int ListFolder(const std::wstring& folder) {
@@ -262,7 +357,8 @@ void InstallFigures() {
 
     SetupRun run(dir.exe);
     WaitReady(run);
-    // The baseline: the same dialog whose Install is CopyFileW and the same box.
+    // The baseline: the same dialog whose Install is CopyFileW, FlushFileBuffers
+    // on the copy, and the same box.
     SetupRun copier(dir / L"bench_dialog.exe", true, L"\"" + source + L"\" \"" + destination + L"\"");
     WaitReady(copier);
     // Install pressed (or the overwrite question answered) until the success box shows.
@@ -288,8 +384,8 @@ void InstallFigures() {
                     double t = TimeToSuccess(copier, [&] { copier.Click(IDC_INSTALL); });
                     if (r) overCopy.values.push_back(t);
                 }});
-    PrintFigure("install 256 MiB / CopyFileW + box", "ms", fresh, freshCopy);
-    PrintFigure("install over it / CopyFileW over + box", "ms", over, overCopy);
+    PrintFigure("install 256 MiB / durable copy + box", "ms", fresh, freshCopy);
+    PrintFigure("install over it / durable copy over + box", "ms", over, overCopy);
     copier.Exit();
     run.Exit();
 }
@@ -318,6 +414,7 @@ int wmain(int argc, wchar_t** argv) {
     } const figures[] = {{L"start", StartFigure},
                          {L"catalog", CatalogFigure},
                          {L"huge", HugeCountFigure},
+                         {L"checker", CheckerFigure},
                          {L"keystroke", KeystrokeFigures},
                          {L"install", InstallFigures},
                          {L"version", HostileVersionFigure}};

@@ -128,17 +128,18 @@ expect warnings 0 "$checker" "$(win warnings)" <"$work/warnings.txt"
 expect warnings-strict 1 "$checker" --strict "$(win warnings)" <"$work/warnings.txt"
 
 # Errors: a missing file, a gap in the index keys, a missing section, a name
-# that leaves the folder (a file is there), a folder, and a sub-folder path,
-# in a catalog in code page 1252.
+# that leaves the folder (a file is there), a folder, a sub-folder path, and
+# a link to a file outside, in a catalog in code page 1252.
 catalog errors/kit raw <<'EOF'
 ; café
 [PlugInInfo]
-Count=6
+Count=7
 PlugIn1=Missing
 PlugIn3=Gone
 PlugIn4=Out
 PlugIn5=Dir
 PlugIn6=Sub
+PlugIn7=Link
 [Missing]
 Name=Missing
 SrcFile=Absent.8bf
@@ -155,6 +156,10 @@ SubDir1=Filters
 Name=Sub
 SrcFile=Plugins/CorvaneFrame.8bf
 SubDir1=Filters
+[Link]
+Name=Link
+SrcFile=Linked.8bf
+SubDir1=Filters
 EOF
 iconv -f UTF-8 -t CP1252 "$work/errors/kit/Corvane.ini" >"$work/errors/kit/ansi.ini"
 mv "$work/errors/kit/ansi.ini" "$work/errors/kit/Corvane.ini"
@@ -162,16 +167,18 @@ mkdir -p "$work/errors/kit/Plugins"
 cp "$plugins/CorvaneSharpen.8bf" "$work/errors/"
 cp "$plugins/CorvaneFrame.8bf" "$work/errors/kit/Plugins/"
 machine "$work/errors/kit/Plugins/CorvaneFrame.8bf" 8664
+ln -s ../CorvaneSharpen.8bf "$work/errors/kit/Linked.8bf"
 p=$(at errors/kit)
 expect errors 1 "$checker" "$(win errors/kit)" <<EOF
 $p: warning: Corvane.ini is code-page text (not UTF-8) with non-ASCII text: only UTF-16LE with a byte-order mark reads the same under every code page; store it so (scripts/package.sh does)
-$p:11: error: entry 1 [Missing]: SrcFile "Absent.8bf" is missing beside the catalog
+$p:12: error: entry 1 [Missing]: SrcFile "Absent.8bf" is missing beside the catalog
 $p:2: error: entry 2: PlugIn2 is missing or empty: every value takes its default ([未知])
 $p:5: error: entry 3 [Gone]: the section is missing or holds none of Name, SrcFile, SubDir1, SubDir2, Description: every value takes its default ([未知])
-$p:15: error: entry 4 [Out]: SrcFile "..\\CorvaneSharpen.8bf" leaves the folder
-$p:19: error: entry 5 [Dir]: SrcFile "Plugins" is a folder, not a file
-$p:23: warning: entry 6 [Sub]: SrcFile "Plugins/CorvaneFrame.8bf" names a sub-folder: the installer copies it into a folder of that name, which must already exist where it installs
-6 entries, 5 errors, 2 warnings
+$p:16: error: entry 4 [Out]: SrcFile "..\\CorvaneSharpen.8bf" leaves the folder
+$p:20: error: entry 5 [Dir]: SrcFile "Plugins" is a folder, or may not be read (system error 5)
+$p:24: warning: entry 6 [Sub]: SrcFile "Plugins/CorvaneFrame.8bf" names a sub-folder: the installer copies it into a folder of that name, which must already exist where it installs
+$p:28: error: entry 7 [Link]: SrcFile "Linked.8bf" leads outside the folder (a link): the installer refuses it with system error 123
+7 entries, 6 errors, 2 warnings
 EOF
 
 # A maker's typical mistakes, in a UTF-16BE catalog, found at their lines:

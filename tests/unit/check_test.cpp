@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog/check_logic.h"
+#include "check/check_logic.h"
 #include "common/program_path_logic.h"
 
 namespace {
@@ -52,7 +52,7 @@ TEST(Check, SrcFileMustStayInTheFolder) {
 struct FakeFolder {
     long count = 0;
     std::map<std::wstring, std::wstring> values;  // "section/key" -> value
-    std::map<std::wstring, FolderItem> items;     // SrcFile -> what lies there
+    std::map<std::wstring, PlugInFileState> items;  // SrcFile -> what opening it meets
     std::map<std::wstring, std::wstring> versions;
     std::vector<void*> blocks;
     std::vector<std::wstring> lines, files;
@@ -108,21 +108,20 @@ struct FakeFolder {
                               },
                               SIZE_MAX};
         if (!text.empty()) catalog.listIndexKeys = [](void* c) { return Of(c).listing.c_str(); };
-        auto item = [](void* c, const wchar_t* srcFile) {
+        auto open = [](void* c, const wchar_t* srcFile, PlugInFile* file) {
             auto found = Of(c).items.find(srcFile);
-            return found != Of(c).items.end() ? found->second : FolderItem::Missing;
+            file->state = found != Of(c).items.end() ? found->second : PlugInFileState::Missing;
+            file->code = file->state == PlugInFileState::Outside ? 123 : 5;
+            auto image = Of(c).images.find(srcFile);
+            file->image = Of(c).images.empty() ? PlugInImage::NotChecked
+                          : image != Of(c).images.end() ? PlugInImage::Image : PlugInImage::NotImage;
+            if (image != Of(c).images.end()) file->info = image->second;
         };
         CheckReport report{this, [](void* c, bool error, long line, const wchar_t* text) {
                                Of(c).lines.push_back((error ? L"E " : L"W ") +
                                                      (line ? std::to_wstring(line) + L": " : L"") + text);
                            }, 0, 0, 0};
-        CheckSource source{catalog, item, text.empty() ? nullptr : &catalogText};
-        if (!images.empty())
-            source.readImage = [](void* c, const wchar_t* srcFile, PeImageInfo* info) {
-                auto found = Of(c).images.find(srcFile);
-                if (found != Of(c).images.end()) *info = found->second;
-                return found != Of(c).images.end();
-            };
+        CheckSource source{catalog, open, text.empty() ? nullptr : &catalogText};
         CheckPlugInCatalog(source, report, [](void* c, const wchar_t* f, const wchar_t* machine) {
             Of(c).files.push_back(f + std::wstring(*machine ? L" " : L"") + machine);
         });
@@ -177,8 +176,8 @@ TEST(Check, EachEntryIsCheckedAsTheInstallerReadsIt) {
         {L"Empty/Name", L"e"},                {L"Empty/SrcFile", L""},
         {L"Empty/SubDir1", L"a"},
     };
-    folder.items = {{L"Good.8bf", FolderItem::File}, {L"Plain.8bf", FolderItem::File}, {L"Sub", FolderItem::Folder},
-                    {L"Sub/Deep.8bf", FolderItem::File}};
+    folder.items = {{L"Good.8bf", PlugInFileState::Found}, {L"Plain.8bf", PlugInFileState::Found}, {L"Sub", PlugInFileState::FolderOrDenied},
+                    {L"Sub/Deep.8bf", PlugInFileState::Found}};
     folder.versions[L"Sub/Deep.8bf"] = L"2.0";
     folder.versions[L"Good.8bf"] = L"1.0";
     const std::vector<std::wstring> expect = {
@@ -197,7 +196,7 @@ TEST(Check, EachEntryIsCheckedAsTheInstallerReadsIt) {
         L"E entry 5 [Bare]: no SrcFile: the installer looks for a file named [未知]",
         L"W entry 5 [Bare]: neither SubDir1 nor SubDir2: no sub-folder is preselected",
         L"E entry 6 [Out]: SrcFile \"..\\Out.8bf\" leaves the folder",
-        L"E entry 7 [Dir]: SrcFile \"Sub\" is a folder, not a file",
+        L"E entry 7 [Dir]: SrcFile \"Sub\" is a folder, or may not be read (system error 5)",
         L"W entry 8 [Good]: Description has 300 characters; the installer keeps 255: \"" + std::wstring(255, L'd') +
             L"\"",
         L"W entry 8 [Good]: SrcFile \"Good.8bf\" is also entry 1's: one installs over the other",
@@ -285,11 +284,17 @@ TEST(Check, FindingsPointAtTheirLines) {
           L"E 5: entry 3 [A #]: the section is missing or holds none of Name, SrcFile, SubDir1, SubDir2, "
           L"Description: every value takes its default ([未知])",
           L"3 entries, 2 errors, 2 warnings"}},
+        // The installer's list ends at the last index key written, though it is empty.
+        {L"[PlugInInfo]\nCount=3000000\nPlugIn1=A\nPlugIn2=\n[A]\nName=A\nSrcFile=A.8bf\nSubDir1=F\n",
+         {L"E 2: Count 3000000 is more entries than a catalog may hold (100000): only the entries up to the last "
+          L"PlugInN key are checked",
+          L"E 4: entry 2: PlugIn2 is missing or empty: every value takes its default ([未知])",
+          L"2 entries, 2 errors, 0 warnings"}},
     };
     for (const Case& c : cases) {
         FakeFolder folder;
         folder.text = c.text;
-        folder.items = {{L"A.8bf", FolderItem::File}};
+        folder.items = {{L"A.8bf", PlugInFileState::Found}};
         folder.versions[L"A.8bf"] = L"1.0";
         EXPECT_EQ(folder.Check(), c.expect);
     }
@@ -308,7 +313,7 @@ TEST(Check, MachineTypesAreNamedAndChecked) {
     folder.text = L"[PlugInInfo]\nCount=5\nPlugIn1=A\nPlugIn2=B\nPlugIn3=C\nPlugIn4=D\nPlugIn5=E\n"
                   L"[A]\nSrcFile=a.8bf\n[B]\nSrcFile=b.8bf\n[C]\nSrcFile=c.8bf\n[D]\nSrcFile=d.8bf\n[E]\nSrcFile=e.8bf\n";
     for (const wchar_t* file : {L"a.8bf", L"b.8bf", L"c.8bf", L"d.8bf", L"e.8bf"}) {
-        folder.items[file] = FolderItem::File;
+        folder.items[file] = PlugInFileState::Found;
         folder.versions[file] = L"1";
     }
     folder.images = {{L"a.8bf", {0x14c, true, false}}, {L"b.8bf", {0xaa64, true, true}},

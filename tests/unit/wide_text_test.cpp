@@ -97,6 +97,8 @@ TEST(ProgramPath, FinalPathsInsideTheFolder) {
         {L"\\\\?\\C:\\Setup", L"\\\\?\\C:\\Setup\\a.8bf", true},
         {L"\\\\?\\C:\\Setup", L"\\\\?\\C:\\Setup\\x64\\a.8bf", true},
         {L"\\\\?\\C:\\", L"\\\\?\\C:\\a.8bf", true},
+        {L"C:\\", L"C:\\a", true},
+        {L"C:\\", L"C:\\", false},
         {L"\\\\?\\C:\\Setup", L"\\\\?\\C:\\Setup", false},
         {L"\\\\?\\C:\\Setup", L"\\\\?\\C:\\Setup\\", false},
         {L"\\\\?\\C:\\Setup", L"\\\\?\\C:\\Setup2\\a.8bf", false},

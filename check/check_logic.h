@@ -39,47 +39,58 @@ struct CatalogLine {
     long line;  // counted from 1
     bool section;
     bool checked;  // a section whose keys have been looked at
+    size_t owner;  // a key's section header (a header: itself), as an index into the lines; or kNoOwner
 };
+constexpr size_t kNoOwner = static_cast<size_t>(-1);
 
-// The catalog text's headers and keys in order, and its sections sorted by
-// name for look-up. Only points at lines: the installer's own reading stays
-// with the profile functions.
+// The catalog text's headers and keys in order, sorted by name for look-up
+// (keys within their section). Only points at lines: the installer's own
+// reading stays with the profile functions.
 struct CatalogText {
     CatalogLine* lines;
     size_t count;
-    size_t* sections;  // indices into `lines`
+    size_t* sections;  // room for `count` indices into `lines`: the sections, then the keys
     size_t sectionCount;
+    const size_t* keys;  // after the sections
+    size_t keyCount;
 };
 
 // Fills at most `capacity` of `lines` with the section headers and keys of
 // `text` (lines end at CR LF, LF or CR; blank lines and lines that start with
 // ';' or '#' are left out) and returns how many the text holds.
 size_t ScanCatalogText(const wchar_t* text, size_t length, CatalogLine* lines, size_t capacity);
-// Sets `sections` (room for `count`) to the section headers of `lines`,
-// sorted for look-up.
+// Fills `sections` (room for `count`) with the section headers of `lines`,
+// then their keys, each sorted for look-up.
 void IndexCatalogSections(CatalogText& text);
 // The first section named `name`, ASCII letters folded, or null.
 CatalogLine* FindCatalogSection(const CatalogText& text, const wchar_t* name);
 // The first key `key` of `section`, ASCII letters folded, or null.
 const CatalogLine* FindCatalogKey(const CatalogText& text, const CatalogLine* section, const wchar_t* key);
 
-enum class FolderItem { Missing, File, Folder, PathTooLong };
-
 // A machine type by its name (x86, x64, ARM64), or its number in hex (0x01c4).
 void MachineName(uint16_t machine, wchar_t* out, size_t size);
 // Whether a 64-bit editor on x64 Windows loads a plug-in of this machine type.
 bool ServesX64Editors(const PeImageInfo& info);
 
+// What the installer meets when it opens a plug-in file by its SrcFile.
+enum class PlugInFileState { Found, Missing, Outside, FolderOrDenied, PathTooLong, Unreadable };
+enum class PlugInImage { NotChecked, NotImage, Image };
+
+struct PlugInFile {
+    PlugInFileState state;
+    unsigned long code;  // the system's error code, when not Found
+    PlugInImage image;   // Found only
+    PeImageInfo info;    // Image only
+};
+
 struct CheckSource {
     CatalogSource catalog;  // the installer's reader; readString also serves the longer reads
-    // What the folder holds under `srcFile`, a name relative to it.
-    FolderItem (*folderItem)(void* context, const wchar_t* srcFile);
+    // Opens plug-in file `srcFile` (a name relative to the folder) as the
+    // installer does and reads its headers through that handle.
+    void (*openPlugIn)(void* context, const wchar_t* srcFile, PlugInFile* file);
     // The catalog's text, for line numbers and the keys the installer does
     // not know; null when it could not be read.
     CatalogText* text = nullptr;
-    // The headers of plug-in file `srcFile`; false when it is no PE image.
-    // Null: the files' machine types are not checked.
-    bool (*readImage)(void* context, const wchar_t* srcFile, PeImageInfo* info) = nullptr;
 };
 
 constexpr size_t kFindingSize = 1024;
