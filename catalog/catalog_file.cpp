@@ -27,15 +27,19 @@ void ReadString(void* context, const wchar_t* section, const wchar_t* key, const
 }
 
 // Read only from a file that lies inside the folder, links followed.
-int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
+bool ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
+    using FolderFinal = CatalogFile::FolderFinal;
     auto* file = static_cast<CatalogFile*>(context);
-    if (!file->located) return 0;
-    if (!file->folderFinalRead) file->folderFinalRead = GetFolderFinalPath(file->folder, file->folderFinal, kFinalPathSize) ? 1 : -1;
-    if (file->folderFinalRead < 0) return 0;
+    if (!file->located) return false;
+    if (file->folderFinalRead == FolderFinal::NotRead)
+        file->folderFinalRead = GetFolderFinalPath(file->folder, file->folderFinal, kFinalPathSize)
+                                    ? FolderFinal::Read
+                                    : FolderFinal::Unreadable;
+    if (file->folderFinalRead == FolderFinal::Unreadable) return false;
     DWORD code;
-    HANDLE plugIn = OpenFileInside(file->folder, file->folderFinal, srcFile, &code);
-    if (plugIn == INVALID_HANDLE_VALUE) return 0;
-    const int found = GetFileVersionText(plugIn, out, size);
+    HANDLE plugIn;
+    if (!OpenFileInside(file->folder, file->folderFinal, srcFile, &plugIn, &code)) return false;
+    const bool found = GetFileVersionText(plugIn, out, size);
     CloseHandle(plugIn);
     return found;
 }
@@ -71,7 +75,7 @@ void LocateCatalogFile(const wchar_t* folder, CatalogFile* file) {
     file->located = folder && WideCopy(file->folder, kPathSize, folder) &&
                     JoinProgramPath(folder, kCatalogFileName, file->path, kPathSize);
     file->indexKeys = nullptr;
-    file->folderFinalRead = 0;
+    file->folderFinalRead = CatalogFile::FolderFinal::NotRead;
 }
 
 void ReleaseCatalogFile(CatalogFile* file) {

@@ -13,7 +13,7 @@ struct CatalogFile {
     wchar_t path[kPathSize];    // the catalog
     bool located;
     wchar_t* indexKeys;  // the index section's key names, once listed
-    int folderFinalRead;  // 0 not yet, 1 read into folderFinal, -1 unreadable
+    enum class FolderFinal { NotRead, Read, Unreadable } folderFinalRead;
     wchar_t folderFinal[kFinalPathSize];
 };
 

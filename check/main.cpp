@@ -121,8 +121,8 @@ PlugInFileState StateOf(DWORD code) {
 void OpenPlugIn(void* context, const wchar_t* srcFile, PlugInFile* out) {
     auto* file = static_cast<CatalogFile*>(context);
     DWORD code = g_folderFinalCode;
-    HANDLE handle = code ? INVALID_HANDLE_VALUE : OpenFileInside(file->folder, g_folderFinal, srcFile, &code);
-    if (handle == INVALID_HANDLE_VALUE) {
+    HANDLE handle;
+    if (code || !OpenFileInside(file->folder, g_folderFinal, srcFile, &handle, &code)) {
         out->state = StateOf(code);
         out->code = code;
         return;

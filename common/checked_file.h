@@ -19,10 +19,11 @@ bool GetHandleFinalPath(HANDLE handle, wchar_t* out, size_t size);
 bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out, size_t size);
 
 // Opens `name` below `folder`, whose final path is `folderFinal`, for
-// reading: only a file whose final path lies inside the folder. Otherwise
-// INVALID_HANDLE_VALUE and `*code`: ERROR_INVALID_NAME when it lies outside
-// (through a link), else the code of the open.
-HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, DWORD* code);
+// reading, into `*file`: only a file whose final path lies inside the folder.
+// Else `*file` is INVALID_HANDLE_VALUE and `*code` ERROR_INVALID_NAME when it
+// lies outside (through a link), else the code of the open.
+bool OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, HANDLE* file,
+                    DWORD* code);
 
 // Reads exactly `size` bytes at `offset` of the file open as `file`.
 bool ReadFileAt(HANDLE file, uint64_t offset, void* out, size_t size);

@@ -94,7 +94,7 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
     else if (!GetFolderFinalPath(programDir, programFinal, kFinalPathSize))
         code = GetLastError() ? GetLastError() : ERROR_PATH_NOT_FOUND;
     else
-        sourceFile = OpenFileInside(programDir, programFinal, srcFile, &code);
+        OpenFileInside(programDir, programFinal, srcFile, &sourceFile, &code);
     if (sourceFile == INVALID_HANDLE_VALUE) {
         FormatFailure(resultText, size, code);
         return false;

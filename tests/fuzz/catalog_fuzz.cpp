@@ -90,7 +90,7 @@ struct FakeFile {
         const std::wstring* value = file.Value(std::wstring(section) + L"/" + key);
         Fill(value ? *value : fallback, out, size);
     }
-    static int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
+    static bool ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
         FakeFile& file = Of(context);
         ++file.reads;
         // A name that leaves the program's folder is never looked at.
