@@ -9,6 +9,7 @@
 #include "catalog/catalog.h"
 #include "common/control_ids.h"
 #include "common/system_libraries.h"
+#include "common/wide_text.h"
 #include "install/install.h"
 #include "photoshop/photoshop.h"
 
@@ -57,11 +58,10 @@ void RelistSubFolders(HWND dialog, WORD code) {
 
 // A picked folder goes into the box as if typed there.
 void BrowseForFolder(HWND dialog) {
-    wchar_t folder[kPathSize] = L"";
-    HWND box = GetDlgItem(dialog, IDC_PLUGIN_DIR);
-    if (GetWindowTextLengthW(box) < static_cast<int>(kPathSize)) GetWindowTextW(box, folder, kPathSize);
+    wchar_t folder[kPathSize];
+    if (!ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder)) folder[0] = 0;
     if (!PickFolder(dialog, folder)) return;
-    SetWindowTextW(box, folder);
+    SetDlgItemTextW(dialog, IDC_PLUGIN_DIR, folder);
     RelistSubFolders(dialog, CBN_EDITCHANGE);
 }
 
