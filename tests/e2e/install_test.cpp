@@ -140,6 +140,15 @@ void Overwrite() {
     EXPECT_BOX(run, Overwrite(L"1.4.2.0", L"2.1.0.7"), IDNO);
     CHECK(!run.BoxWithin(700));
 
+    // A version holding a line break and a right-to-left override is shown,
+    // not laid out: it cannot add lines to the question.
+    std::string spoof = ReadBytes(Input(L"CorvaneFrame.8bf"));
+    const std::string from("1\0.\0" "4\0.\0" "2\0.\0" "0\0", 14), to("9\0\r\0\n\0\x2e\x20" "9\0.\0" "9\0", 14);
+    for (size_t at = spoof.find(from); at != std::string::npos; at = spoof.find(from, at)) spoof.replace(at, 14, to);
+    WriteBytes(target, spoof);
+    run.Click(IDC_INSTALL);
+    EXPECT_BOX(run, Overwrite(L"9\xfffd\xfffd\xfffd" L"9.9", L"2.1.0.7"), IDNO);
+
     // Equal versions; a trailing byte tells the old copy from the new.
     WriteBytes(target, sharpen + "x");
     run.Click(IDC_INSTALL);
