@@ -164,11 +164,7 @@ void CatalogFigure() {
 // their own plug-in file each.
 void HugeCountFigure() {
     const std::wstring threeWritten = CatalogText(100000, 3, L"CorvaneSharpen.8bf");
-    const struct {
-        const char* name;
-        std::wstring catalog;
-        long files;
-    } rows[] = {
+    const struct { const char* name; std::wstring catalog; long files; } rows[] = {
         {"start, Count=100000 with 3 written", threeWritten, 0},
         {"start, the same and PlugIn\u01301=P1", L"[PlugInInfo]\r\nPlugIn\u01301=P1\r\n" + threeWritten.substr(14), 0},
         {"start, 2,000 entries and files", CatalogText(2000, 2000, L"P%05ld.8bf"), 2000},
