@@ -24,7 +24,6 @@ const wchar_t* const kLibraryNames[kLibraryCount] = {L"kernel32.dll", L"comctl32
 enum Function {
     kSetDefaultDllDirectories,
     kInitCommonControlsEx,
-    kShellExecuteW,
     kSHCreateItemFromParsingName,
     kSHAutoComplete,
     kCoInitialize,
@@ -41,7 +40,6 @@ const struct {
 } kFunctions[kFunctionCount] = {
     {kKernel32, "SetDefaultDllDirectories"},
     {kComctl32, "InitCommonControlsEx"},
-    {kShell32, "ShellExecuteW"},
     {kShell32, "SHCreateItemFromParsingName"},
     {kShlwapi, "SHAutoComplete"},
     {kOle32, "CoInitialize"},
@@ -119,13 +117,6 @@ namespace sysdll {
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
     auto call = Resolve<decltype(&::InitCommonControlsEx)>(kInitCommonControlsEx);
     return call && call(controls);
-}
-
-HINSTANCE ShellExecuteW(HWND window, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
-                        const wchar_t* directory, int show) {
-    auto call = Resolve<decltype(&::ShellExecuteW)>(kShellExecuteW);
-    if (!call) return reinterpret_cast<HINSTANCE>(SE_ERR_DLLNOTFOUND);
-    return call(window, verb, file, parameters, directory, show);
 }
 
 HRESULT SHCreateItemFromParsingName(const wchar_t* path, IBindCtx* context, REFIID interfaceId, void** item) {

@@ -18,9 +18,6 @@ namespace sysdll {
 
 // comctl32; false when missing.
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls);
-// shell32; SE_ERR_DLLNOTFOUND when missing.
-HINSTANCE ShellExecuteW(HWND window, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
-                        const wchar_t* directory, int show);
 // shell32; E_FAIL and a null item when missing.
 HRESULT SHCreateItemFromParsingName(const wchar_t* path, IBindCtx* context, REFIID interfaceId, void** item);
 // shlwapi; E_FAIL when missing.

@@ -42,10 +42,11 @@ bool ConfirmMachineFit(HWND dialog, HANDLE plugIn, const wchar_t* folder, const 
     const bool read = ReadMachineOf(editorFile, &editorMachine);
     if (editorFile != INVALID_HANDLE_VALUE) CloseHandle(editorFile);
     if (!read || PlugInFitsEditor(plugInMachine, editorMachine)) return true;
-    wchar_t plugInName[32], editorName[32], question[kMessageSize];
+    wchar_t plugInName[32], editorName[32], question[kMessageSize], shownFile[kPathSize];
     FormatMachineName(plugInMachine, plugInName, 32);
     FormatMachineName(editorMachine, editorName, 32);
-    const TextArg args[] = {srcFile, plugInName, editorName};
+    CopyDisplayText(shownFile, kPathSize, srcFile);
+    const TextArg args[] = {shownFile, plugInName, editorName};
     FormatText(question, kMessageSize, kMachineQuestionPattern, args);
     return MessageBoxW(dialog, question, kSetupCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
@@ -117,8 +118,13 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
         if (installed == INVALID_HANDLE_VALUE || !GetFileVersionText(installed, installedVersion, kVersionTextSize))
             WideCopy(installedVersion, kVersionTextSize, kNoVersionText);
         if (installed != INVALID_HANDLE_VALUE) CloseHandle(installed);  // before the rename, which it would stop
-        wchar_t question[kMessageSize];
-        const TextArg args[] = {srcFile, installedVersion, newVersion};
+        // Shown, not laid out: no version text adds lines to the question.
+        wchar_t question[kMessageSize], shownFile[kPathSize], shownInstalled[kVersionTextSize],
+            shownNew[kVersionTextSize];
+        CopyDisplayText(shownFile, kPathSize, srcFile);
+        CopyDisplayText(shownInstalled, kVersionTextSize, installedVersion);
+        CopyDisplayText(shownNew, kVersionTextSize, newVersion);
+        const TextArg args[] = {shownFile, shownInstalled, shownNew};
         FormatText(question, kMessageSize, kOverwriteQuestionPattern, args);
         // Only Yes overwrites: Esc and the close box answer something else.
         if (MessageBoxW(dialog, question, kSetupCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
@@ -134,7 +140,9 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
         FormatFailure(resultText, size, code);
         return false;
     }
-    const TextArg args[] = {destination.path};
+    wchar_t shownPath[kPathSize];
+    CopyDisplayText(shownPath, kPathSize, destination.path);
+    const TextArg args[] = {shownPath};
     FormatText(resultText, size, kInstallSuccessPattern, args);
     CloseDestination(&destination);
     return true;

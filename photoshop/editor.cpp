@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/checked_file.h"
 #include "common/registry_text.h"
 #include "common/user_start.h"
 #include "common/wide_text.h"
@@ -48,23 +49,26 @@ bool FindPhotoshopProgram(const wchar_t* folder, wchar_t* path, size_t size) {
            (FindPhotoshopByAssociation(path, size) && IsStartableProgram(path));
 }
 
+// Whether the file open as `file` is a program (a PE image that is no DLL):
+// the shell would "open" anything else by its type, or report success for a
+// file that starts nothing.
+bool IsProgramImage(HANDLE file) {
+    PeImageInfo info;
+    return GetFileType(file) == FILE_TYPE_DISK && ReadPeImageInfo(FileImageReader(file), &info) && !info.isDll;
+}
+
 bool LaunchPhotoshop(const wchar_t* folder) {
     wchar_t path[kPathSize], programFolder[kPathSize];
-    if (!FindPhotoshopProgram(folder, path, kPathSize)) return false;
     // In its own folder, so that it finds its own files there, not this
     // program's (a download folder).
-    if (!FolderOfPath(path, programFolder, kPathSize)) return false;
-    if (StartThroughShell(path, programFolder)) return true;
-    // No shell to ask: started here, as before.
-    // CreateProcessW may write into the command line, so it gets a writable one.
-    wchar_t commandLine[1] = {0};
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(path, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, programFolder,
-                        &startup, &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
+    if (!FindPhotoshopProgram(folder, path, kPathSize) || !FolderOfPath(path, programFolder, kPathSize)) return false;
+    // Held unshared for writing while the shell is asked, so that what was
+    // checked is what it finds.
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    // Only as the user, through the shell: with no shell to ask, nothing
+    // starts, rather than the editor with this program's rights.
+    const bool started = IsProgramImage(file) && StartThroughShell(path, programFolder);
+    CloseHandle(file);
+    return started;
 }

@@ -8,6 +8,7 @@
 bool FindPhotoshopProgram(const wchar_t* folder, wchar_t* path, size_t size);
 // `path` (`size` characters) from the .psd document class's open command.
 bool FindPhotoshopByAssociation(wchar_t* path, size_t size);
-// Starts the editor of plug-in folder text `folder` (null: none), as
-// FindPhotoshopProgram finds it, in its own folder.
+// Starts, through the desktop shell, Photoshop's program for the plug-in
+// folder text `folder` (null: none), in its own folder, when it is a program.
+// False when none is found, it is no program, or no shell takes it.
 bool LaunchPhotoshop(const wchar_t* folder);
