@@ -21,7 +21,9 @@ wine_start() {
         export DISPLAY=":$(head -n1 "$fdfile")"
         rm -f "$fdfile"
     fi
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    # Made whole or made again: a set-up that was cut off leaves no mark.
+    if [ ! -f "$WINEPREFIX/.made" ]; then
+        rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         "$WINE" wineboot -i >"$WINEPREFIX.log" 2>&1
         "$WINESERVER" -w
@@ -32,10 +34,14 @@ wine_start() {
         # Without a window manager, Wine otherwise waits 2 s on closing each window.
         "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$WINEPREFIX.log" 2>&1
         "$WINESERVER" -w
+        : >"$WINEPREFIX/.made"
     fi
     # A persistent server started here, not by a test, so that no test's
     # output pipe is held open by it.
-    "$WINESERVER" -p
+    "$WINESERVER" -p || {
+        echo "a Wine server is running in $WINEPREFIX already (left by an ended run, or another run's): WINEPREFIX=$WINEPREFIX $WINESERVER -k stops it" >&2
+        return 1
+    }
 }
 
 wine_stop() {
