@@ -232,10 +232,8 @@ staged=$(printf 'Z:%s' "$stage/$name" | tr / '\\')
 # Wine takes the arguments in the locale's character set: UTF-8, whatever it is.
 step env LC_ALL=C.UTF-8 sh scripts/wine-run.sh "$arch" "$build/CorvaneCheck.exe" --files "$staged" >"$stage/check.txt" 2>"$stage/check.err" ||
     status=$?
-# The checker saw the stored copy; the maker knows their own file, whose lines it keeps.
-STAGED="$staged\\Corvane.ini:" SHOWN="$given/$(basename "${catalog:-Corvane.ini}"):" awk '
-    index($0, ENVIRON["STAGED"]) == 1 { $0 = ENVIRON["SHOWN"] substr($0, length(ENVIRON["STAGED"]) + 1) }
-    !/^file: / { print }' "$stage/check.txt"
+sh scripts/findings.sh "$staged\\Corvane.ini" "$given/$(basename "${catalog:-Corvane.ini}")" <"$stage/check.txt" |
+    grep -v '^file: ' || true
 # Only a whole run is a pass: the summary line last, no errors in it, and exit 0.
 summary=$(tail -n 1 "$stage/check.txt")
 case $status:$(printf '%s\n' "$summary" | sed -n 's/^[0-9][0-9]* entr[iesy]*, \([0-9][0-9]*\) errors\{0,1\}, [0-9][0-9]* warnings\{0,1\}$/\1/p') in

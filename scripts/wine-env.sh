@@ -1,6 +1,7 @@
 # Sourced: a display and a Wine prefix for running the program. $WINE runs
 # 64-bit programs, $WINE32 32-bit ones, in the same prefix.
-#   wine_start PREFIX   starts Xvfb when there is no display, makes the prefix
+#   wine_start PREFIX [WxH]  starts Xvfb (a screen of WxH, 1024x768 unless
+#                       given) when there is no display, makes the prefix
 #                       when it is new, and keeps a wineserver running
 #   wine_stop           stops what wine_start started
 WINE=/usr/lib/wine/wine64
@@ -15,7 +16,7 @@ wine_start() {
     export CORVANE_WINEPREFIX=$1
     if [ -z "${DISPLAY:-}" ] || [ -n "${CORVANE_XVFB:-}" ]; then
         fdfile=$(mktemp)
-        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+        Xvfb -displayfd 3 -screen 0 "${2:-1024x768}x24" -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
         _started_xvfb=$!
         for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
         export DISPLAY=":$(head -n1 "$fdfile")"
@@ -33,6 +34,12 @@ wine_start() {
         done
         # Without a window manager, Wine otherwise waits 2 s on closing each window.
         "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$WINEPREFIX.log" 2>&1
+        # Caption buttons are glyphs of Marlett. Wine started as here loads no
+        # font from its own data folder, only the prefix's Fonts folder (left
+        # empty) and the system's, where no Marlett is: the close box drew as
+        # another font's "r". Marlett alone: fonts that lay out text would
+        # change the dialog's measured sizes.
+        cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>>"$WINEPREFIX.log" || true
         "$WINESERVER" -w
         : >"$WINEPREFIX/.made"
     fi

@@ -84,14 +84,15 @@ check zip-names-marked-utf8 python3 -c 'import sys, zipfile
 sys.exit(any(not i.flag_bits & 0x800 for i in zipfile.ZipFile(sys.argv[1]).infolist()))' "$work/dist/滤镜 包-$build_name.zip"
 
 # A broken folder, given by a relative path, with a maker's mistakes in UTF-8:
-# refused, each finding at its line of that file, and nothing written.
+# refused, each finding at its line of that file, in the file's order (the
+# index names the entries in another), and nothing written.
 broken="$work/broken"
 mkdir -p "$broken"
 cat >"$broken/Corvane.ini" <<'EOF'
 [PlugInInfo]
 Count=2
-PlugIn1=A
-PlugIn2=B
+PlugIn1=B
+PlugIn2=A
 Cuont=2
 [A]
 Name=暗角 ; 以后改名
@@ -106,7 +107,7 @@ EOF
 code=$?
 cat "$work/out.txt"
 check broken-folder-refused [ $code -eq 1 ]
-check finding-named grep -qx 'broken/Corvane.ini:8: error: entry 1 \[A\]: SrcFile "Absent.8bf" is missing beside the catalog' \
+check finding-named grep -qx 'broken/Corvane.ini:8: error: entry 2 \[A\]: SrcFile "Absent.8bf" is missing beside the catalog' \
     "$work/out.txt"
 printf '%s\n' 5:warning 7:warning 8:error 10:error 12:warning | sed 's|^|broken/Corvane.ini:|; s/:\([a-z]*\)$/: \1/' \
     >"$work/want.txt"
