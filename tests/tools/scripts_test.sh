@@ -61,7 +61,7 @@ row check-code-page no 0 '^.*/gbk/Corvane.ini:5: warning: entry 1 \[A\]: Name "æ
     sh scripts/check.sh --codepage 936 "$work/gbk"
 # Help everywhere; an unknown option named. (Probe only: a script that took
 # the option for a run would stop there.)
-for script in demo test e2e package check; do
+for script in demo test e2e package check fuzz; do
     row "$script-help" no 0 "^usage: scripts/$script.sh" $probe sh "scripts/$script.sh" --help
 done
 for script in demo test package check; do
