@@ -57,7 +57,7 @@ interrupted() {
     done
     own_wine=""
     cleanup
-    [ -z "$_started_xvfb" ] || kill "$_started_xvfb" 2>/dev/null || true
+    [ -z "${_started_xvfb:-}" ] || kill "$_started_xvfb" 2>/dev/null || true
     exit "$1"
 }
 trap cleanup EXIT
