@@ -50,10 +50,18 @@ interrupted() {
     end_child
     # Killed outright, a graceful stop takes seconds: this run's prefix and,
     # when the tests ran, theirs.
-    for p in ${own_wine:+"$prefix"} ${tests_ran:+"$root/build/test-prefix"}; do
-        pids=$(wine_pids "$p")
+    # The 32-bit probe's prefix too: its program may be running. Again until
+    # no new one is found: one may start another as it is killed.
+    killed=" "
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+        pids=""
+        for p in "$root/build/probe32/prefix" ${own_wine:+"$prefix"} ${tests_ran:+"$root/build/test-prefix"}; do
+            for pid in $(wine_pids "$p"); do case $killed in *" $pid "*) ;; *) pids="$pids $pid" ;; esac; done
+        done
+        [ -n "$pids" ] || break
         # shellcheck disable=SC2086
-        [ -z "$pids" ] || kill -KILL $pids 2>/dev/null || true
+        kill -KILL $pids 2>/dev/null || true
+        killed="$killed${pids# } "
     done
     own_wine=""
     cleanup
@@ -213,6 +221,8 @@ if [ -z "${CORVANE_WINEPREFIX:-}" ]; then
         echo "package: stopped the Wine server and processes that an ended run left in $prefix"
     fi
     own_wine=1
+    # Making the prefix takes seconds: its steps run where a signal ends them.
+    wine_run=step
     wine_start "$prefix"
 fi
 

@@ -10,6 +10,9 @@ WINESERVER=/usr/lib/wine/wineserver64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 _started_xvfb=""
+# Put before each slow Wine command; a script that must stop at once on a
+# signal sets it to a function that runs the command where it can end it.
+wine_run=""
 
 wine_start() {
     export WINEPREFIX=$1
@@ -26,21 +29,21 @@ wine_start() {
     if [ ! -f "$WINEPREFIX/.made" ]; then
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
-        "$WINE" wineboot -i >"$WINEPREFIX.log" 2>&1
-        "$WINESERVER" -w
+        $wine_run "$WINE" wineboot -i >"$WINEPREFIX.log" 2>&1
+        $wine_run "$WINESERVER" -w
         link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
         for font in Tahoma "Microsoft Sans Serif"; do
-            "$WINE" reg add "$link" /v "$font" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >>"$WINEPREFIX.log" 2>&1
+            $wine_run "$WINE" reg add "$link" /v "$font" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >>"$WINEPREFIX.log" 2>&1
         done
         # Without a window manager, Wine otherwise waits 2 s on closing each window.
-        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$WINEPREFIX.log" 2>&1
+        $wine_run "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$WINEPREFIX.log" 2>&1
         # Caption buttons are glyphs of Marlett. Wine started as here loads no
         # font from its own data folder, only the prefix's Fonts folder (left
         # empty) and the system's, where no Marlett is: the close box drew as
         # another font's "r". Marlett alone: fonts that lay out text would
         # change the dialog's measured sizes.
         cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>>"$WINEPREFIX.log" || true
-        "$WINESERVER" -w
+        $wine_run "$WINESERVER" -w
         : >"$WINEPREFIX/.made"
     fi
     # A persistent server started here, not by a test, so that no test's
