@@ -39,7 +39,8 @@ target_compile_definitions(corvane_catalog_file PRIVATE ${win32_definitions})
 target_compile_options(corvane_catalog_file PRIVATE ${small_code} -Wall -Wextra)
 target_link_libraries(corvane_catalog_file PUBLIC corvane_system corvane_logic)
 
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_BINARY_DIR}")
+# Quoted: these flags reach the shell as written, and a clone's path may hold spaces.
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I\"${CMAKE_SOURCE_DIR}\" -I\"${CMAKE_BINARY_DIR}\"")
 add_executable(CorvaneSetup WIN32
     app/main.cpp
     app/credit_link.cpp

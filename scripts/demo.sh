@@ -18,20 +18,39 @@ arch=i686
 scale=100
 picker=""
 pictures=build
-usage() { echo "usage: scripts/demo.sh [--x64] [--scale PERCENT] [--picker] [--update-docs]" >&2; exit 2; }
+usage() { echo "usage: scripts/demo.sh [--x64] [--scale PERCENT] [--picker] [--update-docs] (--help explains)" >&2; exit 2; }
+help() {
+    cat <<'EOF'
+usage: scripts/demo.sh [--x64] [--scale PERCENT] [--picker] [--update-docs]
+
+Builds the installer and starts it on the demo folder under Wine, in a prefix
+(build/demo-prefix) that holds a sample editor installation. With no display it
+runs under Xvfb and saves a picture of the dialog as build/setup-dialog.png.
+
+Options:
+  --x64            the 64-bit program instead of the shipped 32-bit one
+  --scale PERCENT  at a display scale of 100 to 200 %; pictures get a -PERCENT suffix
+  --picker         with no display: a picture of the folder picker that 浏览… opens
+                   (build/folder-picker.png)
+  --update-docs    the picture goes into docs/ instead of build/
+  --help           this text
+EOF
+    exit 0
+}
 while [ $# -gt 0 ]; do
     case $1 in
+        --help|-h) help ;;
         --x64) arch=x86_64 ;;
         --scale) [ $# -ge 2 ] || usage; scale=$2; shift ;;
         --picker) picker=picker ;;
         --update-docs) pictures=docs ;;
-        *) usage ;;
+        *) echo "demo: unknown option $1" >&2; usage ;;
     esac
     shift
 done
 case $scale in
     1[0-9][0-9]|200) ;;
-    *) usage ;;
+    *) echo "demo: --scale takes a percentage from 100 to 200, not $scale" >&2; usage ;;
 esac
 sh scripts/setup-deps.sh
 . scripts/wine-env.sh
@@ -52,7 +71,8 @@ prefix="$root/build/demo-prefix"
 trap wine_stop EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-wine_start "$prefix"
+# A screen grown with the scale, so that the dialog and the picker fit on it.
+wine_start "$prefix" "$((1024 * scale / 100))x$((768 * scale / 100))"
 # The loader of the program's bitness.
 run=$(wine_for "$arch")
 
@@ -84,6 +104,12 @@ if [ -n "$headless" ]; then
     fi
     "$run" "$build/tests/e2e_driver.exe" screenshot "$root/$build/demo/CorvaneSetup.exe" "$shot" $picker >"$prefix.run.log" 2>&1 ||
         { echo "demo: the picture could not be taken; what Wine said is in $prefix.run.log" >&2; exit 1; }
+    # A picture of nothing (all dark: the dialog off the screen) is no picture.
+    light=$(convert "$shot" -colorspace Gray -format '%[fx:mean]' info:)
+    if ! awk -v light="$light" 'BEGIN { exit !(light > 0.5) }'; then
+        echo "demo: the picture came out dark (mean brightness $light): the dialog was not on the screen; nothing saved" >&2
+        exit 1
+    fi
     mkdir -p "$(dirname "$picture")"
     convert "$shot" "$picture"
     echo "No display: ran under Xvfb. Picture: $root/$picture"

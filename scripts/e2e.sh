@@ -8,7 +8,10 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-[ $# -gt 0 ] || { sed -n '2,6p' "$0"; exit 2; }
+case ${1:-} in
+    --help|-h) echo "usage: scripts/e2e.sh GROUP[.i686|.x86_64]..."; sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    '') sed -n '2,7p' "$0" >&2; exit 2 ;;
+esac
 prefix=${CORVANE_TEST_PREFIX:-$root/build/dev-prefix}
 runs=""
 for name in "$@"; do

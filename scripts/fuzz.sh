@@ -7,6 +7,10 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+case ${1:-60} in
+    --help|-h) echo "usage: scripts/fuzz.sh [SECONDS]"; sed -n '2,5p' "$0" | sed 's/^# //'; exit 0 ;;
+    *[!0-9]*) echo "fuzz: SECONDS is a number, not $1" >&2; echo "usage: scripts/fuzz.sh [SECONDS]" >&2; exit 2 ;;
+esac
 seconds=${1:-60}
 build=build/fuzz
 cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANE_FUZZ=ON >/dev/null

@@ -6,6 +6,7 @@
 # --codepage N, text in Windows code page N (936: Simplified Chinese); a
 # byte-order mark wins over --codepage.
 set -eu
+case ${1:-} in --help|-h) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;; esac
 from=UTF-8
 if [ "${1:-}" = --codepage ]; then
     case ${2:-} in

@@ -24,6 +24,62 @@
 # CORVANE_PACKAGE_BUILD to a build folder whose programs are taken as they are.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+# Set before anything starts. Long steps run in a session of their own and
+# are waited for, so that Ctrl-C or TERM is acted on at once: the handler ends
+# the step's whole group and this run's Wine server, and removes what it wrote.
+child="" stage="" work="" lock="" own_wine="" prefix="" tests_ran=""
+end_child() {
+    [ -n "$child" ] || return 0
+    kill -KILL "-$child" 2>/dev/null || true
+    wait "$child" 2>/dev/null || true
+    child=""
+}
+cleanup() {
+    end_child
+    [ -z "$own_wine" ] || wine_stop
+    rm -rf "$stage" "$work"
+    [ -z "$lock" ] || rm -f "$lock"
+}
+# The processes of a Wine prefix, its server among them, by their
+# environment: a server killed alone leaves its processes running.
+wine_pids() {
+    grep -lszxF "WINEPREFIX=$1" /proc/[0-9]*/environ | sed 's|^/proc/||; s|/environ$||' | grep -vx -e $$ -e "$PPID" || true
+}
+interrupted() {
+    trap '' INT TERM
+    end_child
+    # Killed outright, a graceful stop takes seconds: this run's prefix and,
+    # when the tests ran, theirs.
+    # The 32-bit probe's prefix too: its program may be running. Again until
+    # no new one is found: one may start another as it is killed.
+    killed=" "
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+        pids=""
+        for p in "$root/build/probe32/prefix" ${own_wine:+"$prefix"} ${tests_ran:+"$root/build/test-prefix"}; do
+            for pid in $(wine_pids "$p"); do case $killed in *" $pid "*) ;; *) pids="$pids $pid" ;; esac; done
+        done
+        [ -n "$pids" ] || break
+        # shellcheck disable=SC2086
+        kill -KILL $pids 2>/dev/null || true
+        killed="$killed${pids# } "
+    done
+    own_wine=""
+    cleanup
+    [ -z "${_started_xvfb:-}" ] || kill "$_started_xvfb" 2>/dev/null || true
+    exit "$1"
+}
+trap cleanup EXIT
+trap 'interrupted 130' INT
+trap 'interrupted 143' TERM
+# step COMMAND...: runs it in a session of its own and waits for it.
+step() {
+    setsid -w "$@" &
+    child=$!
+    _status=0
+    wait "$child" || _status=$?
+    child=""
+    return $_status
+}
 usage() {
     echo "usage: scripts/package.sh [--x64] [--codepage N] [--out DIR] [--add FILE]... [--sign CERT.pfx [--sign-password-file FILE] [--timestamp URL]] [FOLDER] (--help explains)" >&2
     exit 2
@@ -76,8 +132,8 @@ while [ $# -gt 0 ]; do
         --sign) [ $# -ge 2 ] || usage; cert=$(realpath "$2"); shift ;;
         --sign-password-file) [ $# -ge 2 ] || usage; password_file=$(realpath "$2"); shift ;;
         --timestamp) [ $# -ge 2 ] || usage; timestamp=$2; shift ;;
-        -*) usage ;;
-        *) [ -z "$folder" ] || usage; folder=$1 ;;
+        -*) echo "package: unknown option $1" >&2; usage ;;
+        *) [ -z "$folder" ] || { echo "package: one FOLDER only: $1" >&2; usage; }; folder=$1 ;;
     esac
     shift
 done
@@ -124,7 +180,8 @@ else
     tested() { [ -f "$build/tested.sha256" ] && sha256sum --status -c "$build/tested.sha256"; }
     if ! tested; then
         echo "The $arch build differs from the last tested one: running scripts/test.sh first."
-        sh scripts/test.sh || { echo "package: the tests did not pass; nothing packaged" >&2; exit 1; }
+        tests_ran=1
+        step sh scripts/test.sh || { echo "package: the tests did not pass; nothing packaged" >&2; exit 1; }
         tested || { echo "package: the tests passed, but the $arch programs differ from the ones they tested; nothing packaged" >&2; exit 1; }
     fi
 fi
@@ -138,22 +195,43 @@ fi
 package=$name-x86
 [ "$arch" = i686 ] || package=$name-x64
 
-# The tests' prefix when they run this; otherwise one of its own.
+# The tests' prefix when they run this; otherwise one of its own, which no
+# other run may share: a server an earlier, ended run left there is stopped.
 stage=$(mktemp -d)
-cleanup() { rm -rf "$stage"; }
 if [ -z "${CORVANE_WINEPREFIX:-}" ]; then
-    wine_start "$root/build/package-prefix"
-    cleanup() { rm -rf "$stage"; wine_stop; }
+    prefix=$root/build/package-prefix
+    if other=$(cat "$prefix.pid" 2>/dev/null) && [ -n "$other" ] && [ "$other" != $$ ] &&
+        grep -qs package.sh "/proc/$other/cmdline"; then
+        echo "package: another package.sh (process $other) is using $prefix; nothing packaged" >&2
+        exit 1
+    fi
+    lock=$prefix.pid
+    echo $$ >"$lock"
+    stale=$(wine_pids "$prefix")
+    if [ -n "$stale" ]; then
+        # shellcheck disable=SC2086
+        kill -KILL $stale 2>/dev/null || true
+        # shellcheck disable=SC2086
+        for _ in $(seq 50); do
+            alive=""
+            for p in $stale; do ! kill -0 "$p" 2>/dev/null || alive=1; done
+            [ -n "$alive" ] || break
+            sleep 0.02
+        done
+        echo "package: stopped the Wine server and processes that an ended run left in $prefix"
+    fi
+    own_wine=1
+    # Making the prefix takes seconds: its steps run where a signal ends them.
+    wine_run=step
+    wine_start "$prefix"
 fi
-trap cleanup EXIT
-trap 'exit 1' INT TERM
 
 # What is checked is what ships: the stored catalog beside the folder's files.
 mkdir "$stage/$name"
 # Copies, not links (links followed): the checker, like the installer, reads
 # no file whose final path leaves the folder, and the package ships the very
 # copies it checked.
-find "$folder" -mindepth 1 -maxdepth 1 ! -iname Corvane.ini -exec cp -RL -t "$stage/$name/" {} +
+step find "$folder" -mindepth 1 -maxdepth 1 ! -iname Corvane.ini -exec cp -RL -t "$stage/$name/" {} +
 catalog=$(find "$folder" -mindepth 1 -maxdepth 1 -iname Corvane.ini | head -n 1)
 if [ -n "$catalog" ]; then
     sh scripts/make-catalog.sh ${codepage:+--codepage "$codepage"} "$catalog" "$stage/$name/Corvane.ini" ||
@@ -161,16 +239,19 @@ if [ -n "$catalog" ]; then
 fi
 status=0
 staged=$(printf 'Z:%s' "$stage/$name" | tr / '\\')
-sh scripts/wine-run.sh "$arch" "$build/CorvaneCheck.exe" --files "$staged" >"$stage/check.txt" 2>"$stage/check.err" ||
+# Wine takes the arguments in the locale's character set: UTF-8, whatever it is.
+step env LC_ALL=C.UTF-8 sh scripts/wine-run.sh "$arch" "$build/CorvaneCheck.exe" --files "$staged" >"$stage/check.txt" 2>"$stage/check.err" ||
     status=$?
-# The checker saw the stored copy; the maker knows their own file, whose lines it keeps.
-STAGED="$staged\\Corvane.ini:" SHOWN="$given/$(basename "${catalog:-Corvane.ini}"):" awk '
-    index($0, ENVIRON["STAGED"]) == 1 { $0 = ENVIRON["SHOWN"] substr($0, length(ENVIRON["STAGED"]) + 1) }
-    !/^file: / { print }' "$stage/check.txt"
-case $status in
-    0) ;;
-    1) echo "package: $given has the errors above; nothing packaged" >&2; exit 1 ;;
-    *) cat "$stage/check.err" >&2; echo "package: the checker failed ($status); nothing packaged" >&2; exit 1 ;;
+sh scripts/findings.sh "$staged\\Corvane.ini" "$given/$(basename "${catalog:-Corvane.ini}")" <"$stage/check.txt" |
+    grep -v '^file: ' || true
+# Only a whole run is a pass: the summary line last, no errors in it, and exit 0.
+summary=$(tail -n 1 "$stage/check.txt")
+case $status:$(printf '%s\n' "$summary" | sed -n 's/^[0-9][0-9]* entr[iesy]*, \([0-9][0-9]*\) errors\{0,1\}, [0-9][0-9]* warnings\{0,1\}$/\1/p') in
+    0:0) ;;
+    1:[1-9]*) echo "package: $given has the errors above; nothing packaged" >&2; exit 1 ;;
+    *) cat "$stage/check.err" >&2
+       echo "package: the checker did not finish its check (exit status $status, last line \"$summary\"); nothing packaged" >&2
+       exit 1 ;;
 esac
 # The checker's "file: NAME (MACHINE)" lines: the plug-in files the package holds.
 sed -n 's/^file: \(.*\) ([^()]*)$/\1/p' "$stage/check.txt" >"$stage/files.txt"
@@ -191,18 +272,18 @@ program=$build/CorvaneSetup.exe
 if [ -n "$cert" ]; then
     pass=$stage/password
     (umask 077; if [ -n "$password_file" ]; then cat "$password_file"; else printf '%s' "$CORVANE_SIGN_PASSWORD"; fi >"$pass")
-    if ! openssl pkcs12 -in "$cert" -passin "file:$pass" -nokeys -out "$stage/cert.pem" 2>"$stage/sign.err"; then
+    if ! step openssl pkcs12 -in "$cert" -passin "file:$pass" -nokeys -out "$stage/cert.pem" 2>"$stage/sign.err"; then
         echo "package: cannot open $cert: wrong password, or not a PKCS#12 file; nothing packaged" >&2
         exit 1
     fi
     url=$(sed -n 's/^#define CREDIT_ADDRESS "\(.*\)"$/\1/p' common/credit.h)
-    if ! osslsigncode sign -pkcs12 "$cert" -readpass "$pass" -h sha256 -n "Corvane Setup" -i "$url" \
+    if ! step osslsigncode sign -pkcs12 "$cert" -readpass "$pass" -h sha256 -n "Corvane Setup" -i "$url" \
         ${timestamp:+-ts "$timestamp"} -in "$program" -out "$stage/CorvaneSetup.exe" >"$stage/sign.err" 2>&1; then
         sed 's/^/    /' "$stage/sign.err" >&2
         echo "package: signing with $cert failed; nothing packaged" >&2
         exit 1
     fi
-    if ! osslsigncode verify -CAfile "$stage/cert.pem" -in "$stage/CorvaneSetup.exe" >"$stage/verify.txt" 2>&1; then
+    if ! step osslsigncode verify -CAfile "$stage/cert.pem" -in "$stage/CorvaneSetup.exe" >"$stage/verify.txt" 2>&1; then
         sed 's/^/    /' "$stage/verify.txt" >&2
         echo "package: the signature does not verify against $cert; nothing packaged" >&2
         exit 1
@@ -221,7 +302,6 @@ mkdir -p "$out"
 # Laid out and zipped beside its place and moved there only when whole: a
 # failed copy leaves no half-written package, and the last one stays.
 work=$(mktemp -d "$out/.$package.XXXXXX")
-trap 'rm -rf "$work"; cleanup' EXIT
 mkdir "$work/$package"
 cp "$program" "$stage/$name/Corvane.ini" "$work/$package/"
 while IFS= read -r file; do
@@ -232,7 +312,22 @@ while IFS= read -r file; do
     cp "$stage/$name/$file" "$work/$package/$file"
 done <"$stage/files.txt"
 printf '%s' "$adds" | while IFS= read -r add; do cp "$add" "$work/$package/"; done
-(cd "$work" && zip -qr "$package.zip" "$package")
+# Every name that is not ASCII is marked UTF-8 (general purpose bit 11),
+# whatever the locale: Windows reads an unmarked name in the user's code
+# page. Info-ZIP's zip marks none here, in any locale.
+step python3 -X utf8 -c '
+import os, sys, zipfile
+work, name = sys.argv[1:]
+with zipfile.ZipFile(os.path.join(work, name + ".zip"), "w", zipfile.ZIP_DEFLATED, strict_timestamps=False) as z:
+    for top, folders, files in os.walk(os.path.join(work, name)):
+        folders.sort()
+        inner = os.path.relpath(top, work)
+        z.write(top, inner)
+        for file in sorted(files):
+            z.write(os.path.join(top, file), os.path.join(inner, file))
+' "$work" "$package"
+# Renames only, and then the package is whole: no signal cuts them.
+trap '' INT TERM
 rm -rf "${out:?}/$package" "$out/$package.zip"
 mv "$work/$package" "$work/$package.zip" "$out/"
 (cd "$out" && unzip -l "$package.zip" | sed '1,3d;$d' | sed '$d')

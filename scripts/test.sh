@@ -2,6 +2,11 @@
 # Builds all three builds and runs every test: the native unit tests, and on
 # both Windows builds the image check and every end-to-end group under Wine.
 set -eu
+case ${1:-} in
+    --help|-h) echo "usage: scripts/test.sh"; sed -n '2,3p' "$0" | sed 's/^# //'; exit 0 ;;
+    '') ;;
+    *) echo "test: unknown option $1" >&2; echo "usage: scripts/test.sh (--help explains)" >&2; exit 2 ;;
+esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 sh scripts/setup-deps.sh

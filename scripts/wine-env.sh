@@ -1,6 +1,7 @@
 # Sourced: a display and a Wine prefix for running the program. $WINE runs
 # 64-bit programs, $WINE32 32-bit ones, in the same prefix.
-#   wine_start PREFIX   starts Xvfb when there is no display, makes the prefix
+#   wine_start PREFIX [WxH]  starts Xvfb (a screen of WxH, 1024x768 unless
+#                       given) when there is no display, makes the prefix
 #                       when it is new, and keeps a wineserver running
 #   wine_stop           stops what wine_start started
 WINE=/usr/lib/wine/wine64
@@ -9,33 +10,48 @@ WINESERVER=/usr/lib/wine/wineserver64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 _started_xvfb=""
+# Put before each slow Wine command; a script that must stop at once on a
+# signal sets it to a function that runs the command where it can end it.
+wine_run=""
 
 wine_start() {
     export WINEPREFIX=$1
     export CORVANE_WINEPREFIX=$1
     if [ -z "${DISPLAY:-}" ] || [ -n "${CORVANE_XVFB:-}" ]; then
         fdfile=$(mktemp)
-        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+        Xvfb -displayfd 3 -screen 0 "${2:-1024x768}x24" -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
         _started_xvfb=$!
         for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
         export DISPLAY=":$(head -n1 "$fdfile")"
         rm -f "$fdfile"
     fi
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    # Made whole or made again: a set-up that was cut off leaves no mark.
+    if [ ! -f "$WINEPREFIX/.made" ]; then
+        rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
-        "$WINE" wineboot -i >"$WINEPREFIX.log" 2>&1
-        "$WINESERVER" -w
+        $wine_run "$WINE" wineboot -i >"$WINEPREFIX.log" 2>&1
+        $wine_run "$WINESERVER" -w
         link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
         for font in Tahoma "Microsoft Sans Serif"; do
-            "$WINE" reg add "$link" /v "$font" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >>"$WINEPREFIX.log" 2>&1
+            $wine_run "$WINE" reg add "$link" /v "$font" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >>"$WINEPREFIX.log" 2>&1
         done
         # Without a window manager, Wine otherwise waits 2 s on closing each window.
-        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$WINEPREFIX.log" 2>&1
-        "$WINESERVER" -w
+        $wine_run "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$WINEPREFIX.log" 2>&1
+        # Caption buttons are glyphs of Marlett. Wine started as here loads no
+        # font from its own data folder, only the prefix's Fonts folder (left
+        # empty) and the system's, where no Marlett is: the close box drew as
+        # another font's "r". Marlett alone: fonts that lay out text would
+        # change the dialog's measured sizes.
+        cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>>"$WINEPREFIX.log" || true
+        $wine_run "$WINESERVER" -w
+        : >"$WINEPREFIX/.made"
     fi
     # A persistent server started here, not by a test, so that no test's
     # output pipe is held open by it.
-    "$WINESERVER" -p
+    "$WINESERVER" -p || {
+        echo "a Wine server is running in $WINEPREFIX already (left by an ended run, or another run's): WINEPREFIX=$WINEPREFIX $WINESERVER -k stops it" >&2
+        return 1
+    }
 }
 
 wine_stop() {

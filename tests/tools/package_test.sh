@@ -68,27 +68,31 @@ check catalog-stored-utf16le [ "$(head -c 2 "$work/stored.ini" | od -An -tx1 | t
 check catalog-text-kept sh -c 'iconv -f UTF-16 -t UTF-8 "$1" | tr -d "\r" | cmp -s - "$2"' - "$work/stored.ini" \
     "$work/catalog.txt"
 
-# The same catalog in code page 936, named on the command line.
-gbk="$work/gbk"
+# The same catalog in code page 936, named on the command line, in a folder
+# with a Chinese name: marked UTF-8 in the zip whatever the locale.
+gbk="$work/滤镜 包"
 mkdir -p "$gbk/Plugins"
 iconv -f UTF-8 -t CP936 "$work/catalog.txt" >"$gbk/Corvane.ini"
 cp "$plugins/CorvaneSharpen.8bf" "$gbk/"
 cp "$plugins/CorvaneFrame.8bf" "$gbk/Plugins/"
-package --codepage 936 --out "$work/dist" "$gbk"
+LC_ALL=C package --codepage 936 --out "$work/dist" "$gbk"
 code=$?
 check code-page-folder-packaged [ $code -eq 0 ]
 check code-page-catalog-converted sh -c 'unzip -p "$1" "$3/Corvane.ini" | iconv -f UTF-16 -t UTF-8 | tr -d "\r" |
-    cmp -s - "$2"' - "$work/dist/gbk-$build_name.zip" "$work/catalog.txt" "gbk-$build_name"
+    cmp -s - "$2"' - "$work/dist/滤镜 包-$build_name.zip" "$work/catalog.txt" "滤镜 包-$build_name"
+check zip-names-marked-utf8 python3 -c 'import sys, zipfile
+sys.exit(any(not i.flag_bits & 0x800 for i in zipfile.ZipFile(sys.argv[1]).infolist()))' "$work/dist/滤镜 包-$build_name.zip"
 
 # A broken folder, given by a relative path, with a maker's mistakes in UTF-8:
-# refused, each finding at its line of that file, and nothing written.
+# refused, each finding at its line of that file, in the file's order (the
+# index names the entries in another), and nothing written.
 broken="$work/broken"
 mkdir -p "$broken"
 cat >"$broken/Corvane.ini" <<'EOF'
 [PlugInInfo]
 Count=2
-PlugIn1=A
-PlugIn2=B
+PlugIn1=B
+PlugIn2=A
 Cuont=2
 [A]
 Name=暗角 ; 以后改名
@@ -103,7 +107,7 @@ EOF
 code=$?
 cat "$work/out.txt"
 check broken-folder-refused [ $code -eq 1 ]
-check finding-named grep -qx 'broken/Corvane.ini:8: error: entry 1 \[A\]: SrcFile "Absent.8bf" is missing beside the catalog' \
+check finding-named grep -qx 'broken/Corvane.ini:8: error: entry 2 \[A\]: SrcFile "Absent.8bf" is missing beside the catalog' \
     "$work/out.txt"
 printf '%s\n' 5:warning 7:warning 8:error 10:error 12:warning | sed 's|^|broken/Corvane.ini:|; s/:\([a-z]*\)$/: \1/' \
     >"$work/want.txt"
@@ -123,16 +127,64 @@ check replacing-added-file-said grep -qxF \
     "$work/out.txt"
 check added-files-nothing-written [ -z "$(ls -A "$work/dist2" 2>/dev/null)" ]
 
-# A packaging step that fails half-way (here zip) leaves the last package
+# A packaging step that fails half-way (here the zip) leaves the last package
 # as it was and nothing half-written beside it.
 mkdir -p "$work/nozip"
-printf '#!/bin/sh\nexit 1\n' >"$work/nozip/zip"
-chmod +x "$work/nozip/zip"
+printf '#!/bin/sh\nexit 1\n' >"$work/nozip/python3"
+chmod +x "$work/nozip/python3"
 ls -R "$work/dist" >"$work/before.txt"
 PATH="$work/nozip:$PATH" package --out "$work/dist" "$kit"
 check failed-step-refused [ $? -ne 0 ]
 check failed-step-keeps-last-package sh -c 'ls -R "$1" | diff "$2" - && unzip -tq "$3" >/dev/null' - "$work/dist" \
     "$work/before.txt" "$zip"
+
+# A checker that ends without its summary (here a program that prints
+# nothing and exits 0) is no pass.
+mkdir -p "$work/mute"
+cp "$build/CorvaneSetup.exe" "$build/version.h" "$work/mute/"
+cp "$build/tests/Photoshop.exe" "$work/mute/CorvaneCheck.exe"
+CORVANE_PACKAGE_BUILD=$work/mute package --out "$work/dist4" "$kit"
+check silent-checker-refused [ $? -eq 1 ]
+check silent-checker-nothing-written [ -z "$(ls -A "$work/dist4" 2>/dev/null)" ]
+
+# Interrupted as from a terminal (the whole group; in its own prefix) at
+# several moments: it stops within a second, with nothing left running and
+# nothing written, or it had finished whole. Then a server an ended run
+# left behind is stopped, and the package made.
+prefix=$root/build/package-prefix
+left() { grep -lszxF "CORVANE_MARK=$1" /proc/[0-9]*/environ | wc -l; }
+for moment in INT:0.2 TERM:0.5 INT:0.9 TERM:1.4; do
+    rm -rf "$work/dist5"
+    setsid env --default-signal=INT,TERM -u CORVANE_WINEPREFIX CORVANE_MARK="$moment" \
+        sh "$root/scripts/package.sh" $x64 --out "$work/dist5" "$kit" >"$work/out.txt" 2>&1 &
+    pid=$!
+    sleep "${moment#*:}"
+    kill -"${moment%:*}" "-$pid" 2>/dev/null
+    start=$(date +%s%N)
+    # One that hangs is ended after 5 s, and fails.
+    for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
+    took=$((($(date +%s%N) - start) / 1000000))
+    kill -KILL "-$pid" 2>/dev/null
+    wait $pid
+    code=$?
+    echo "$moment: exit status $code after $took ms"
+    check "interrupt-$moment-within-1-s" [ "$took" -le 1000 ]
+    # Killed processes take some milliseconds to go.
+    for _ in $(seq 10); do [ "$(left "$moment")" -eq 0 ] && break; sleep 0.05; done
+    check "interrupt-$moment-nothing-running" [ "$(left "$moment")" -eq 0 ]
+    check "interrupt-$moment-nothing-half-written" sh -c '[ "$1" -ne 0 ] && [ -z "$(ls -A "$2" 2>/dev/null)" ] ||
+        { [ "$1" -eq 0 ] && unzip -tq "$2/$3.zip" >/dev/null; }' - "$code" "$work/dist5" "$pk"
+done
+mkdir -p "$prefix"
+env CORVANE_MARK=stale WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -p
+env -u CORVANE_WINEPREFIX CORVANE_MARK=again sh "$root/scripts/package.sh" $x64 --out "$work/dist5" "$kit" \
+    >"$work/out.txt" 2>&1
+code=$?
+cat "$work/out.txt"
+check run-again-packaged [ $code -eq 0 ]
+check run-again-stale-server-stopped grep -qxF "package: stopped the Wine server and processes that an ended run left in $prefix" \
+    "$work/out.txt"
+check run-again-nothing-running [ "$(left stale)$(left again)" = 00 ]
 
 # Signing: a self-signed code-signing certificate made here. The packaged
 # program verifies against it and still starts and installs.

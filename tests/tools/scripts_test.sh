@@ -12,6 +12,10 @@ cd "$root"
 mkdir -p "$work/kit"
 printf '[PlugInInfo]\r\nCount=1\r\nPlugIn1=A\r\n[A]\r\nName=A\r\nSrcFile=A.8bf\r\nSubDir1=Filters\r\n' >"$work/kit/Corvane.ini"
 cp build/x86_64/e2e-inputs/CorvaneSharpen.8bf "$work/kit/A.8bf" 2>/dev/null || echo x >"$work/kit/A.8bf"
+mkdir -p "$work/gbk"
+printf '[PlugInInfo]\r\nCount=1\r\nPlugIn1=A\r\n[A]\r\nName=暗角 ; 改\r\nSrcFile=A.8bf\r\nSubDir1=Filters\r\n' |
+    iconv -t CP936 >"$work/gbk/Corvane.ini"
+cp "$work/kit/A.8bf" "$work/gbk/"
 
 # row NAME FORCE CODE LINE COMMAND...: LINE (an extended regular expression,
 # or !LINE for one that must not appear) among what the command prints.
@@ -53,6 +57,19 @@ row test-summary-i686-runs yes 0 '^i686: image checks and end-to-end groups' $pr
 row check-64-bit no 0 "^check: $no32: running the 64-bit checker\$" sh scripts/check.sh --strict "$work/kit"
 row check-findings no 1 "^$work/kit/Corvane.ini:6: error: entry 1 \\[A\\]: SrcFile \"A.8bf\" is missing" \
     sh -c 'rm "$1/A.8bf"; sh scripts/check.sh "$1"' - "$work/kit"
+row check-code-page no 0 '^.*/gbk/Corvane.ini:5: warning: entry 1 \[A\]: Name "暗角 ; 改" has ";"' \
+    sh scripts/check.sh --codepage 936 "$work/gbk"
+# Help everywhere; an unknown option named. (Probe only: a script that took
+# the option for a run would stop there.)
+for script in demo test e2e package check fuzz; do
+    row "$script-help" no 0 "^usage: scripts/$script.sh" $probe sh "scripts/$script.sh" --help
+done
+for script in demo test package check; do
+    row "$script-unknown-option" no 2 "^$script: unknown option --bogus\$" $probe sh "scripts/$script.sh" --bogus
+done
+# The picture at the largest scale shows the dialog (its own Xvfb, sized to the scale).
+row demo-picture-at-200 no 0 '^light 1$' env -u DISPLAY sh -c 'sh scripts/demo.sh --x64 --scale 200 >/dev/null &&
+    convert build/setup-dialog-200.png -colorspace Gray -format "light %[fx:mean>0.5]\n" info:'
 
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]
