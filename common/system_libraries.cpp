@@ -17,12 +17,15 @@
 
 namespace {
 
-enum Library { kKernel32, kComctl32, kShell32, kShlwapi, kOle32, kOleaut32, kLibraryCount };
-const wchar_t* const kLibraryNames[kLibraryCount] = {L"kernel32.dll", L"comctl32.dll", L"shell32.dll",
-                                                     L"shlwapi.dll",  L"ole32.dll",    L"oleaut32.dll"};
+enum Library { kKernel32, kNtdll, kComctl32, kShell32, kShlwapi, kOle32, kOleaut32, kLibraryCount };
+const wchar_t* const kLibraryNames[kLibraryCount] = {L"kernel32.dll", L"ntdll.dll",   L"comctl32.dll", L"shell32.dll",
+                                                     L"shlwapi.dll",  L"ole32.dll",   L"oleaut32.dll"};
 
 enum Function {
     kSetDefaultDllDirectories,
+    kNtCreateFile,
+    kNtSetInformationFile,
+    kRtlNtStatusToDosError,
     kInitCommonControlsEx,
     kSHCreateItemFromParsingName,
     kSHAutoComplete,
@@ -39,6 +42,9 @@ const struct {
     const char* name;
 } kFunctions[kFunctionCount] = {
     {kKernel32, "SetDefaultDllDirectories"},
+    {kNtdll, "NtCreateFile"},
+    {kNtdll, "NtSetInformationFile"},
+    {kNtdll, "RtlNtStatusToDosError"},
     {kComctl32, "InitCommonControlsEx"},
     {kShell32, "SHCreateItemFromParsingName"},
     {kShlwapi, "SHAutoComplete"},
@@ -55,8 +61,9 @@ Search g_search = Search::kNotSet;
 
 HMODULE LoadFromSystemFolder(Library library) {
     const wchar_t* name = kLibraryNames[library];
-    // kernel32 is in every process already, and is where the search is set.
-    if (library == kKernel32) return GetModuleHandleW(name);
+    // kernel32 and ntdll are in every process from its start, from the system
+    // folder; kernel32 is where the search is set.
+    if (library == kKernel32 || library == kNtdll) return GetModuleHandleW(name);
     RestrictLibrarySearch();
     // By name, so that the manifest's activation context still binds
     // comctl32 version 6: that redirection comes before any folder.
@@ -113,6 +120,26 @@ bool RestrictLibrarySearch() {
 }
 
 namespace sysdll {
+
+NTSTATUS NtCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes, IO_STATUS_BLOCK* status,
+                      LARGE_INTEGER* allocation, ULONG attributeFlags, ULONG share, ULONG disposition, ULONG options,
+                      void* extended, ULONG extendedLength) {
+    auto call = Resolve<decltype(&::NtCreateFile)>(kNtCreateFile);
+    return call ? call(file, access, attributes, status, allocation, attributeFlags, share, disposition, options,
+                       extended, extendedLength)
+                : kProcedureNotFound;
+}
+
+NTSTATUS NtSetInformationFile(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length,
+                              FILE_INFORMATION_CLASS kind) {
+    auto call = Resolve<decltype(&::NtSetInformationFile)>(kNtSetInformationFile);
+    return call ? call(file, status, information, length, kind) : kProcedureNotFound;
+}
+
+ULONG RtlNtStatusToDosError(NTSTATUS status) {
+    auto call = Resolve<decltype(&::RtlNtStatusToDosError)>(kRtlNtStatusToDosError);
+    return call ? call(status) : ERROR_PROC_NOT_FOUND;
+}
 
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
     auto call = Resolve<decltype(&::InitCommonControlsEx)>(kInitCommonControlsEx);

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include <winternl.h>
 
 // Limits where every later DLL is searched for to the system folder. Called
 // first at start, before anything loads a DLL on the program's behalf. True
@@ -15,6 +16,16 @@
 bool RestrictLibrarySearch();
 
 namespace sysdll {
+
+// STATUS_PROCEDURE_NOT_FOUND, what the ntdll calls give when missing.
+constexpr NTSTATUS kProcedureNotFound = static_cast<NTSTATUS>(0xC000007A);
+// ntdll: opening and renaming relative to a folder's handle.
+NTSTATUS NtCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes, IO_STATUS_BLOCK* status,
+                      LARGE_INTEGER* allocation, ULONG attributeFlags, ULONG share, ULONG disposition, ULONG options,
+                      void* extended, ULONG extendedLength);
+NTSTATUS NtSetInformationFile(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length,
+                              FILE_INFORMATION_CLASS kind);
+ULONG RtlNtStatusToDosError(NTSTATUS status);
 
 // comctl32; false when missing.
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls);

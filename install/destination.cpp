@@ -2,36 +2,10 @@
 
 #include <winternl.h>
 
+#include "common/system_libraries.h"
 #include "install/install_logic.h"
 
 namespace {
-
-// The system's own calls that take a folder handle and a bare name, so that
-// once the folder is checked no folder name is looked up again. ntdll is in
-// every process from the start, from the system folder: nothing can be
-// planted in its place.
-struct NtFunctions {
-    decltype(&NtCreateFile) createFile = nullptr;
-    decltype(&NtSetInformationFile) setInformation = nullptr;
-    decltype(&RtlNtStatusToDosError) toDosError = nullptr;
-};
-
-const NtFunctions& Nt() {
-    static NtFunctions functions;
-    static bool found = false;
-    if (!found) {
-        found = true;
-        if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
-            functions.createFile = reinterpret_cast<decltype(&NtCreateFile)>(
-                reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
-            functions.setInformation = reinterpret_cast<decltype(&NtSetInformationFile)>(
-                reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
-            functions.toDosError = reinterpret_cast<decltype(&RtlNtStatusToDosError)>(
-                reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
-        }
-    }
-    return functions;
-}
 
 constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035);
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -42,11 +16,6 @@ constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_
 bool OpenIn(HANDLE folder, const wchar_t* name, size_t length, ACCESS_MASK access, ULONG share,
             ULONG disposition, ULONG options, HANDLE* out, DWORD* code) {
     *out = INVALID_HANDLE_VALUE;
-    const NtFunctions& nt = Nt();
-    if (!nt.createFile || !nt.toDosError) {
-        *code = ERROR_PROC_NOT_FOUND;
-        return false;
-    }
     UNICODE_STRING text;
     text.Buffer = const_cast<wchar_t*>(name);
     text.Length = static_cast<USHORT>(length * sizeof(wchar_t));
@@ -55,11 +24,11 @@ bool OpenIn(HANDLE folder, const wchar_t* name, size_t length, ACCESS_MASK acces
     InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
     IO_STATUS_BLOCK status;
     HANDLE handle = nullptr;
-    const NTSTATUS result = nt.createFile(&handle, access | SYNCHRONIZE, &attributes, &status, nullptr,
-                                          FILE_ATTRIBUTE_NORMAL, share, disposition,
-                                          options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+    const NTSTATUS result =
+        sysdll::NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+                             disposition, options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
     if (result < 0) {
-        *code = result == kNameCollision ? ERROR_FILE_EXISTS : nt.toDosError(result);
+        *code = result == kNameCollision ? ERROR_FILE_EXISTS : sysdll::RtlNtStatusToDosError(result);
         return false;
     }
     *out = handle;
@@ -273,11 +242,6 @@ bool NameReachesFile(const Destination& destination, const wchar_t* name, HANDLE
 // replacing what is there: the folder by its handle, the file by its bare name.
 // Else `*code`.
 bool RenameInto(HANDLE file, HANDLE folder, const wchar_t* name, DWORD* code) {
-    const NtFunctions& nt = Nt();
-    if (!nt.setInformation || !nt.toDosError) {
-        *code = ERROR_PROC_NOT_FOUND;
-        return false;
-    }
     const size_t length = WideLength(name);
     const DWORD bytes = static_cast<DWORD>(sizeof(FILE_RENAME_INFO) + length * sizeof(wchar_t));
     auto* rename = static_cast<FILE_RENAME_INFO*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
@@ -290,9 +254,9 @@ bool RenameInto(HANDLE file, HANDLE folder, const wchar_t* name, DWORD* code) {
     rename->FileNameLength = static_cast<DWORD>(length * sizeof(wchar_t));
     CopyMemory(rename->FileName, name, length * sizeof(wchar_t));
     IO_STATUS_BLOCK status;
-    const NTSTATUS result = nt.setInformation(file, &status, rename, bytes, FileRenameInformation);
+    const NTSTATUS result = sysdll::NtSetInformationFile(file, &status, rename, bytes, FileRenameInformation);
     HeapFree(GetProcessHeap(), 0, rename);
-    if (result < 0) *code = nt.toDosError(result);
+    if (result < 0) *code = sysdll::RtlNtStatusToDosError(result);
     return result >= 0;
 }
 
