@@ -64,18 +64,17 @@ void FormatSystemError(DWORD code, wchar_t* text, size_t size) {
     if (systemText) LocalFree(systemText);
 }
 
-bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t* srcFile, const wchar_t* newVersion,
-                   const wchar_t* folder, const wchar_t* subFolder) {
-    resultText[0] = 0;
+InstallOutcome InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t* srcFile,
+                             const wchar_t* newVersion, const wchar_t* folder, const wchar_t* subFolder) {
     // Read beside the program and written below the chosen folder, elevated:
     // a name that leaves either folder is refused before anything is touched.
     if (!IsSafeRelativeFileName(srcFile)) {
         FormatFailure(resultText, size, ERROR_INVALID_NAME);
-        return false;
+        return InstallOutcome::Failed;
     }
     if (!folder || !subFolder) {
         FormatFailure(resultText, size, ERROR_FILENAME_EXCED_RANGE);
-        return false;
+        return InstallOutcome::Failed;
     }
     {
         // The texts' own faults first, before the source is looked at.
@@ -83,7 +82,7 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
         if (IsBlankFolderText(folder) ||
             !ComposeInstallDestination(folder, subFolder, srcFile, destination, kPathSize)) {
             FormatFailure(resultText, size, IsBlankFolderText(folder) ? ERROR_PATH_NOT_FOUND : ERROR_FILENAME_EXCED_RANGE);
-            return false;
+            return InstallOutcome::Failed;
         }
     }
     // Opened once, here, and read only through this handle from now on.
@@ -98,18 +97,18 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
         OpenFileInside(programDir, programFinal, srcFile, &sourceFile, &code);
     if (sourceFile == INVALID_HANDLE_VALUE) {
         FormatFailure(resultText, size, code);
-        return false;
+        return InstallOutcome::Failed;
     }
     // Asked first: No writes nothing.
     if (!ConfirmMachineFit(dialog, sourceFile, folder, srcFile)) {
         CloseHandle(sourceFile);
-        return false;
+        return InstallOutcome::DoesNotFit;
     }
     Destination destination;
     if (!OpenDestination(folder, subFolder, srcFile, &destination, &code)) {
         CloseHandle(sourceFile);
         FormatFailure(resultText, size, code);
-        return false;
+        return InstallOutcome::Failed;
     }
     HANDLE installed;
     if (OpenInstalledFile(destination, 0, &installed, &code) ||
@@ -130,7 +129,7 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
         if (MessageBoxW(dialog, question, kSetupCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
             CloseDestination(&destination);
             CloseHandle(sourceFile);
-            return false;
+            return InstallOutcome::Declined;
         }
     }
     const bool copied = CopyIntoPlace(sourceFile, destination, &code);
@@ -138,20 +137,22 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
     if (!copied) {
         CloseDestination(&destination);
         FormatFailure(resultText, size, code);
-        return false;
+        return InstallOutcome::Failed;
     }
     wchar_t shownPath[kPathSize];
     CopyDisplayText(shownPath, kPathSize, destination.path);
     const TextArg args[] = {shownPath};
     FormatText(resultText, size, kInstallSuccessPattern, args);
     CloseDestination(&destination);
-    return true;
+    return InstallOutcome::Installed;
 }
 
 void RunInstallCommand(HWND dialog, const PlugInEntry& entry, const wchar_t* folder, const wchar_t* subFolder) {
     wchar_t resultText[kMessageSize];
-    if (InstallPlugIn(resultText, kMessageSize, dialog, entry.SrcFile, entry.FileVersion, folder, subFolder))
+    const InstallOutcome outcome =
+        InstallPlugIn(resultText, kMessageSize, dialog, entry.SrcFile, entry.FileVersion, folder, subFolder);
+    if (outcome == InstallOutcome::Installed)
         MessageBoxW(dialog, resultText, kInstallSuccessCaption, MB_OK | MB_ICONINFORMATION);
-    else if (resultText[0])
+    else if (outcome == InstallOutcome::Failed)
         MessageBoxW(dialog, resultText, kInstallFailureCaption, MB_OK | MB_ICONWARNING);
 }
