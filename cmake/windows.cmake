@@ -44,6 +44,7 @@ add_executable(CorvaneSetup WIN32
     catalog/catalog.cpp
     install/install.cpp
     install/destination.cpp
+    install/install_operation.cpp
     photoshop/editor.cpp
     photoshop/folders.cpp
     common/registry_text.cpp

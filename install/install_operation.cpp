@@ -1,0 +1,163 @@
+#include "install/install_operation.h"
+
+#include "common/checked_file.h"
+#include "common/program_path.h"
+#include "common/program_path_logic.h"
+#include "common/wide_text.h"
+#include "install/destination.h"
+#include "install/install_logic.h"
+#include "photoshop/editor.h"
+
+namespace {
+
+// The texts' own faults first, before anything is opened.
+bool CheckDestinationText(const wchar_t* srcFile, const wchar_t* folder, const wchar_t* subFolder,
+                          wchar_t* destination, size_t size, DWORD* code) {
+    // Read beside the program and written below the chosen folder, elevated:
+    // a name that leaves either folder is refused before anything is touched.
+    *code = ERROR_INVALID_NAME;
+    if (!IsSafeRelativeFileName(srcFile)) return false;
+    *code = ERROR_PATH_NOT_FOUND;
+    if (IsBlankFolderText(folder)) return false;
+    *code = ERROR_FILENAME_EXCED_RANGE;
+    return ComposeInstallDestination(folder, subFolder, srcFile, destination, size);
+}
+
+// The installed file, when its final path is the destination's own: not a
+// link, not a file reached through one.
+bool OpenInstalledInPlace(const Destination& destination, DWORD access, HANDLE* file, DWORD* code) {
+    if (!OpenInstalledFile(destination, access, file, code)) return false;
+    wchar_t folderFinal[kFinalPathSize], fileFinal[kFinalPathSize], expected[kFinalPathSize];
+    const TextArg args[] = {folderFinal, destination.name};
+    if (GetHandleFinalPath(destination.folder, folderFinal, kFinalPathSize) &&
+        GetHandleFinalPath(*file, fileFinal, kFinalPathSize) && IsInsideFolder(folderFinal, fileFinal) &&
+        FormatText(expected, kFinalPathSize, folderFinal[WideLength(folderFinal) - 1] == L'\\' ? L"%s%s" : L"%s\\%s",
+                   args) &&
+        AsciiCaseCompare(expected, fileFinal) == 0)
+        return true;
+    CloseHandle(*file);
+    *file = INVALID_HANDLE_VALUE;
+    *code = ERROR_INVALID_NAME;
+    return false;
+}
+
+}  // namespace
+
+bool ReadMachineOf(HANDLE file, ImageMachine* machine) {
+    return file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK &&
+           ReadImageMachine(FileImageReader(file), machine);
+}
+
+bool ReadEditorMachine(const wchar_t* folder, ImageMachine* machine) {
+    wchar_t editor[kPathSize];
+    if (!FindPhotoshopProgram(folder, editor, kPathSize)) return false;
+    HANDLE file = CreateFileW(editor, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    const bool read = ReadMachineOf(file, machine);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return read;
+}
+
+bool OpenPlugInSource(const wchar_t* srcFile, HANDLE* file, DWORD* code) {
+    wchar_t programDir[kPathSize], programFinal[kFinalPathSize];
+    *file = INVALID_HANDLE_VALUE;
+    *code = ERROR_INVALID_NAME;
+    if (!IsSafeRelativeFileName(srcFile)) return false;
+    if (!GetProgramDir(programDir, kPathSize))
+        *code = ERROR_FILENAME_EXCED_RANGE;
+    else if (!GetFolderFinalPath(programDir, programFinal, kFinalPathSize))
+        *code = GetLastError() ? GetLastError() : ERROR_PATH_NOT_FOUND;
+    else
+        *file = OpenFileInside(programDir, programFinal, srcFile, code);
+    return *file != INVALID_HANDLE_VALUE;
+}
+
+bool SameFileBytes(HANDLE a, HANDLE b) {
+    LARGE_INTEGER sizeA, sizeB;
+    if (!GetFileSizeEx(a, &sizeA) || !GetFileSizeEx(b, &sizeB) || sizeA.QuadPart != sizeB.QuadPart) return false;
+    const size_t chunk = 1 << 18;
+    auto* buffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 2 * chunk));
+    if (!buffer) return false;
+    bool same = true;
+    for (uint64_t at = 0, total = static_cast<uint64_t>(sizeA.QuadPart); same && at < total; at += chunk) {
+        const size_t part = static_cast<size_t>(total - at < chunk ? total - at : chunk);
+        same = ReadFileAt(a, at, buffer, part) && ReadFileAt(b, at, buffer + chunk, part) &&
+               RtlEqualMemory(buffer, buffer + chunk, part);
+    }
+    HeapFree(GetProcessHeap(), 0, buffer);
+    return same;
+}
+
+InstallOutcome InstallPlugInInto(const wchar_t* srcFile, const wchar_t* newVersion, const wchar_t* folder,
+                                 const wchar_t* subFolder, const InstallQuestions& questions,
+                                 wchar_t* destinationPath, size_t size, DWORD* code) {
+    destinationPath[0] = 0;
+    if (!CheckDestinationText(srcFile, folder, subFolder, destinationPath, size, code)) return InstallOutcome::Failed;
+    // Opened once, here, and read only through this handle from now on.
+    HANDLE source;
+    if (!OpenPlugInSource(srcFile, &source, code)) return InstallOutcome::Failed;
+    // Asked first: No writes nothing.
+    ImageMachine plugInMachine, editorMachine;
+    if (ReadMachineOf(source, &plugInMachine) && ReadEditorMachine(folder, &editorMachine) &&
+        !PlugInFitsEditor(plugInMachine, editorMachine) &&
+        !questions.installMisfit(questions.context, srcFile, plugInMachine, editorMachine)) {
+        CloseHandle(source);
+        return InstallOutcome::DoesNotFit;
+    }
+    Destination destination;
+    if (!OpenDestination(folder, subFolder, srcFile, &destination, code)) {
+        CloseHandle(source);
+        return InstallOutcome::Failed;
+    }
+    WideCopy(destinationPath, size, destination.path);
+    InstallOutcome outcome = InstallOutcome::Installed;
+    HANDLE installed;
+    if (OpenInstalledFile(destination, 0, &installed, code) ||
+        (*code != ERROR_FILE_NOT_FOUND && *code != ERROR_PATH_NOT_FOUND)) {
+        const OverwriteAnswer answer = questions.overwrite(questions.context, srcFile, newVersion, installed, source);
+        if (installed != INVALID_HANDLE_VALUE) CloseHandle(installed);  // before the rename, which it would stop
+        outcome = answer == OverwriteAnswer::UpToDate    ? InstallOutcome::UpToDate
+                  : answer == OverwriteAnswer::NewerKept ? InstallOutcome::NewerKept
+                  : answer == OverwriteAnswer::Decline   ? InstallOutcome::Declined
+                                                         : InstallOutcome::Installed;
+    }
+    if (outcome == InstallOutcome::Installed && !CopyIntoPlace(source, destination, code))
+        outcome = InstallOutcome::Failed;
+    if (outcome != InstallOutcome::Failed) *code = 0;
+    CloseHandle(source);
+    CloseDestination(&destination);
+    return outcome;
+}
+
+RemoveOutcome RemovePlugInFrom(const wchar_t* srcFile, const wchar_t* folder, const wchar_t* subFolder,
+                               bool removeDiffering, wchar_t* destinationPath, size_t size, DWORD* code) {
+    destinationPath[0] = 0;
+    if (!CheckDestinationText(srcFile, folder, subFolder, destinationPath, size, code)) return RemoveOutcome::Failed;
+    Destination destination;
+    if (!OpenDestination(folder, subFolder, srcFile, &destination, code)) {
+        const bool absent = *code == ERROR_PATH_NOT_FOUND || *code == ERROR_FILE_NOT_FOUND;
+        if (absent) *code = 0;
+        return absent ? RemoveOutcome::Absent : RemoveOutcome::Failed;
+    }
+    WideCopy(destinationPath, size, destination.path);
+    RemoveOutcome outcome = RemoveOutcome::Failed;
+    HANDLE installed, source = INVALID_HANDLE_VALUE;
+    if (!OpenInstalledInPlace(destination, DELETE, &installed, code)) {
+        if (*code == ERROR_FILE_NOT_FOUND || *code == ERROR_PATH_NOT_FOUND) outcome = RemoveOutcome::Absent;
+    } else if (!removeDiffering && (!OpenPlugInSource(srcFile, &source, code) || !SameFileBytes(installed, source))) {
+        // Another build, or one the user changed: not ours to delete.
+        if (source != INVALID_HANDLE_VALUE) *code = 0;
+        outcome = *code ? RemoveOutcome::Failed : RemoveOutcome::Kept;
+    } else {
+        FILE_DISPOSITION_INFO remove = {TRUE};
+        outcome = SetFileInformationByHandle(installed, FileDispositionInfo, &remove, sizeof(remove))
+                      ? RemoveOutcome::Removed
+                      : RemoveOutcome::Failed;
+        if (outcome == RemoveOutcome::Failed) *code = GetLastError();
+    }
+    if (outcome != RemoveOutcome::Failed) *code = 0;
+    if (source != INVALID_HANDLE_VALUE) CloseHandle(source);
+    if (installed != INVALID_HANDLE_VALUE) CloseHandle(installed);
+    CloseDestination(&destination);
+    return outcome;
+}
