@@ -9,6 +9,7 @@
 #include "common/control_ids.h"
 #include "common/system_libraries.h"
 #include "install/install.h"
+#include "install/unattended.h"
 #include "photoshop/editor.h"
 #include "photoshop/folders.h"
 
@@ -92,6 +93,8 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // Before any DLL is loaded on the program's behalf.
     LoadSystemLibraries();
+    // /S works without any window, /? shows the switches; else the dialog.
+    if (unsigned long code; RunCommandLine(GetCommandLineW(), &code)) return static_cast<int>(code);
     g_instance = instance;
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS};

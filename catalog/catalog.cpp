@@ -5,14 +5,20 @@
 #include "common/texts.h"
 #include "common/wide_text.h"
 
-bool LoadPlugInCatalog(HWND dialog) {
+CatalogLoad ReadCatalogBesideProgram(PlugInCatalog** catalog) {
     wchar_t folder[kPathSize];
     CatalogFile file;
     LocateCatalogFile(GetProgramDir(folder, kPathSize) ? folder : nullptr, &file);
     const CatalogSource source = CatalogFileSource(&file);
-    PlugInCatalog* catalog = nullptr;
-    CatalogLoad result = ReadPlugInCatalog(source, &catalog);
+    *catalog = nullptr;
+    CatalogLoad result = ReadPlugInCatalog(source, catalog);
     ReleaseCatalogFile(&file);
+    return result;
+}
+
+bool LoadPlugInCatalog(HWND dialog) {
+    PlugInCatalog* catalog = nullptr;
+    CatalogLoad result = ReadCatalogBesideProgram(&catalog);
     if (result != CatalogLoad::Loaded) {
         EnableWindow(GetDlgItem(dialog, IDC_PLUGIN_LIST), FALSE);
         EnableWindow(GetDlgItem(dialog, IDC_INSTALL), FALSE);

@@ -111,21 +111,41 @@ bool ReadPaged(void* context, uint64_t offset, void* out, size_t size) {
     return true;
 }
 
-}  // namespace
-
-int GetFileVersionText(HANDLE file, wchar_t* text, size_t textSize) {
+// The image's version resource, read through `file` into a heap block the
+// caller frees; null when there is none.
+uint8_t* ReadVersionBlock(HANDLE file, uint32_t* size) {
     PagedImage image;
     image.file = file;
     LARGE_INTEGER fileSize;
-    if (!GetFileSizeEx(file, &fileSize)) return 0;
+    if (!GetFileSizeEx(file, &fileSize)) return nullptr;
     image.fileSize = static_cast<uint64_t>(fileSize.QuadPart);
     const ImageReader reader{&image, ReadPaged};
     uint64_t offset;
+    if (!FindVersionResource(reader, &offset, size) || *size > kMaxVersionResource) return nullptr;
+    auto* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, *size));
+    if (block && !ReadFileAt(file, offset, block, *size)) {
+        HeapFree(GetProcessHeap(), 0, block);
+        return nullptr;
+    }
+    return block;
+}
+
+}  // namespace
+
+int GetFileVersionText(HANDLE file, wchar_t* text, size_t textSize) {
     uint32_t size;
-    if (!FindVersionResource(reader, &offset, &size) || size > kMaxVersionResource) return 0;
-    auto* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size));
+    uint8_t* block = ReadVersionBlock(file, &size);
     if (!block) return 0;
-    const int found = ReadFileAt(file, offset, block, size) && VersionTextFromResource(block, size, text, textSize);
+    const int found = VersionTextFromResource(block, size, text, textSize);
+    HeapFree(GetProcessHeap(), 0, block);
+    return found;
+}
+
+bool GetFileVersionNumber(HANDLE file, uint64_t* version) {
+    uint32_t size;
+    uint8_t* block = ReadVersionBlock(file, &size);
+    if (!block) return false;
+    const bool found = FixedVersionFromResource(block, size, version);
     HeapFree(GetProcessHeap(), 0, block);
     return found;
 }

@@ -28,6 +28,8 @@ void ReleaseCatalogFile(CatalogFile* file);
 // 1 when `text` (`size` characters) holds the "FileVersion" string of the
 // image open as `file`, read through that handle only.
 int GetFileVersionText(HANDLE file, wchar_t* text, size_t size);
+// The numeric file version (the fixed part) of the image open as `file`.
+bool GetFileVersionNumber(HANDLE file, uint64_t* version);
 // A path would convert to HANDLE silently: a file is read only through the
 // handle that was checked.
 int GetFileVersionText(const wchar_t* path, wchar_t* text, size_t size) = delete;

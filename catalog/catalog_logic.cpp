@@ -210,3 +210,13 @@ bool VersionTextFromResource(const uint8_t* block, size_t size, wchar_t* out, si
     out[n] = 0;
     return true;
 }
+
+bool FixedVersionFromResource(const uint8_t* block, size_t size, uint64_t* version) {
+    VersionNode root;
+    if (!ReadVersionNode(block, 0, size, &root) || root.valueEnd - root.value < 16) return false;
+    const uint8_t* fixed = block + root.value;
+    if ((Le16(fixed) | uint32_t{Le16(fixed + 2)} << 16) != 0xFEEF04BDu) return false;
+    auto word = [fixed](size_t at) { return uint64_t{Le16(fixed + at)} | uint64_t{Le16(fixed + at + 2)} << 16; };
+    *version = word(8) << 32 | word(12);
+    return true;
+}

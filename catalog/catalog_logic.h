@@ -105,3 +105,6 @@ void VersionSubBlockName(unsigned language, unsigned codePage, wchar_t* out, siz
 // Every length in the block is checked against the block. False when the
 // block has no translation or no such string.
 bool VersionTextFromResource(const uint8_t* block, size_t size, wchar_t* out, size_t outSize);
+// The numeric file version of the fixed part (VS_FIXEDFILEINFO), most
+// significant word first. False when the block has none.
+bool FixedVersionFromResource(const uint8_t* block, size_t size, uint64_t* version);

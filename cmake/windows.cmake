@@ -45,6 +45,7 @@ add_executable(CorvaneSetup WIN32
     install/install.cpp
     install/destination.cpp
     install/install_operation.cpp
+    install/unattended.cpp
     photoshop/editor.cpp
     photoshop/folders.cpp
     common/registry_text.cpp
@@ -53,6 +54,7 @@ target_compile_definitions(CorvaneSetup PRIVATE ${win32_definitions} ${system_de
 target_compile_options(CorvaneSetup PRIVATE ${small_code} -Wall -Wextra)
 target_link_options(CorvaneSetup PRIVATE -municode ${small_link})
 target_link_libraries(CorvaneSetup PRIVATE corvane_catalog_file corvane_logic advapi32 uuid)
+target_include_directories(CorvaneSetup PRIVATE ${CMAKE_BINARY_DIR})
 set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/res/app.ico;${CMAKE_BINARY_DIR}/setup.manifest;${CMAKE_SOURCE_DIR}/common/credit.h;${CMAKE_SOURCE_DIR}/res/version.rc;${CMAKE_BINARY_DIR}/version.h")
 
