@@ -1,7 +1,6 @@
 #include "app/credit_link.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include "common/control_ids.h"
 #include "common/credit.h"
@@ -33,8 +32,9 @@ void ActivateCreditLink(const NMHDR* header) {
     if (!g_creditLink || header->hwndFrom != g_creditLink) return;
     if (header->code != NM_CLICK && header->code != NM_RETURN) return;
     LITEM item = reinterpret_cast<const NMLINK*>(header)->item;
-    // The browser runs as the user, not with this program's rights.
-    if (!StartThroughShell(item.szUrl, nullptr)) ShellExecuteW(nullptr, L"open", item.szUrl, nullptr, nullptr, SW_SHOW);
+    // The browser runs as the user, not with this program's rights: with no
+    // shell to ask, nothing opens (the link's failures are silent).
+    StartThroughShell(item.szUrl, nullptr);
 }
 
 void DestroyCreditLink() {

@@ -27,7 +27,6 @@ const wchar_t* const kLibraryNames[kLibraryCount] = {L"comctl32.dll", L"shell32.
 
 struct Functions {
     decltype(&InitCommonControlsEx) initCommonControlsEx;
-    decltype(&ShellExecuteW) shellExecute;
     decltype(&SHAutoComplete) autoComplete;
     decltype(&CoInitialize) coInitialize;
     decltype(&CoUninitialize) coUninitialize;
@@ -73,7 +72,7 @@ HMODULE LoadFromSystemFolder(Library library, bool restricted) {
 
 bool g_restricted;
 
-// shell32 is large and serves only the credit link and the folder picker: it
+// shell32 is large and serves only the folder picker: it
 // is loaded at the first click that needs it.
 HMODULE Shell32() {
     static bool tried = false;
@@ -93,7 +92,7 @@ void LoadSystemLibraries() {
     loaded = true;
     g_restricted = RestrictDllSearch();
     HMODULE modules[kLibraryCount] = {};
-    // shell32 is large and only opens the credit link and the folder picker,
+    // shell32 is large and only serves the folder picker,
     // and oleaut32 only starts programs through the shell: they wait until
     // they are needed.
     for (int i = 0; i < kLibraryCount; ++i)
@@ -109,17 +108,6 @@ void LoadSystemLibraries() {
 
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
     return g_functions.initCommonControlsEx && g_functions.initCommonControlsEx(controls);
-}
-
-HINSTANCE WINAPI ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
-                               INT show) {
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
-        Find(Shell32(), "ShellExecuteW", &g_functions.shellExecute);
-    }
-    if (!g_functions.shellExecute) return reinterpret_cast<HINSTANCE>(SE_ERR_DLLNOTFOUND);
-    return g_functions.shellExecute(window, verb, file, parameters, directory, show);
 }
 
 HRESULT WINAPI CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID interfaceId, LPVOID* object) {

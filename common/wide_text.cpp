@@ -40,6 +40,15 @@ bool WideAppend(wchar_t* out, size_t size, const wchar_t* text) {
     return WideCopy(out + length, size - length, text);
 }
 
+bool CopyDisplayText(wchar_t* out, size_t size, const wchar_t* text) {
+    const bool whole = WideCopy(out, size, text);
+    for (wchar_t* c = out; size && *c; ++c)
+        if (*c < 0x20 || (*c >= 0x7f && *c < 0xa0) || *c == 0x2028 || *c == 0x2029 || (*c >= 0x202a && *c <= 0x202e) ||
+            (*c >= 0x2066 && *c <= 0x2069))
+            *c = 0xfffd;
+    return whole;
+}
+
 int AsciiCaseCompare(const wchar_t* a, const wchar_t* b) {
     for (;; ++a, ++b) {
         wchar_t x = FoldAscii(*a), y = FoldAscii(*b);

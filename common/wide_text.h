@@ -13,6 +13,12 @@ bool WideCopyCount(wchar_t* out, size_t size, const wchar_t* text, size_t count)
 // False, with nothing read past `size`, when `out` holds no terminator within it.
 bool WideAppend(wchar_t* out, size_t size, const wchar_t* text);
 
+// `text` as a box may show it: control characters (line breaks among them),
+// the line and paragraph separators and the bidirectional embeddings,
+// overrides and isolates (U+202A-U+202E, U+2066-U+2069) each replaced by
+// U+FFFD, so that no value can add lines or turn the text around it.
+bool CopyDisplayText(wchar_t* out, size_t size, const wchar_t* text);
+
 // A-Z as a-z; every other character as it is.
 inline wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 

@@ -1,42 +1,225 @@
 #include "install/destination.h"
 
+#include <winternl.h>
+
 #include "install/install_logic.h"
 
 namespace {
 
-// Whether the file could be replaced now: 0 when it can (or is not there),
-// else the code of the open. A plug-in that the editor has loaded, or any file
-// another program holds without sharing, fails here with 32, where a rename
-// over it could say no more than "access denied".
-DWORD CheckReplaceable(const wchar_t* path) {
-    HANDLE file = CreateFileW(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        DWORD code = GetLastError();
-        return code == ERROR_FILE_NOT_FOUND ? 0 : code;
+// The system's own calls that take a folder handle and a bare name, so that
+// once the folder is checked no folder name is looked up again. ntdll is in
+// every process from the start, from the system folder: nothing can be
+// planted in its place.
+struct NtFunctions {
+    decltype(&NtCreateFile) createFile = nullptr;
+    decltype(&NtSetInformationFile) setInformation = nullptr;
+    decltype(&RtlNtStatusToDosError) toDosError = nullptr;
+};
+
+const NtFunctions& Nt() {
+    static NtFunctions functions;
+    static bool found = false;
+    if (!found) {
+        found = true;
+        if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
+            functions.createFile = reinterpret_cast<decltype(&NtCreateFile)>(
+                reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
+            functions.setInformation = reinterpret_cast<decltype(&NtSetInformationFile)>(
+                reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
+            functions.toDosError = reinterpret_cast<decltype(&RtlNtStatusToDosError)>(
+                reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+        }
     }
+    return functions;
+}
+
+constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035);
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
+// Opens `name` (`length` characters, no separator) in the folder open as
+// `folder`, a link itself rather than what it points to.
+bool OpenIn(HANDLE folder, const wchar_t* name, size_t length, ACCESS_MASK access, ULONG share,
+            ULONG disposition, ULONG options, HANDLE* out, DWORD* code) {
+    *out = INVALID_HANDLE_VALUE;
+    const NtFunctions& nt = Nt();
+    if (!nt.createFile || !nt.toDosError) {
+        *code = ERROR_PROC_NOT_FOUND;
+        return false;
+    }
+    UNICODE_STRING text;
+    text.Buffer = const_cast<wchar_t*>(name);
+    text.Length = static_cast<USHORT>(length * sizeof(wchar_t));
+    text.MaximumLength = text.Length;
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
+    IO_STATUS_BLOCK status;
+    HANDLE handle = nullptr;
+    const NTSTATUS result = nt.createFile(&handle, access | SYNCHRONIZE, &attributes, &status, nullptr,
+                                          FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                          options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+    if (result < 0) {
+        *code = result == kNameCollision ? ERROR_FILE_EXISTS : nt.toDosError(result);
+        return false;
+    }
+    *out = handle;
+    *code = 0;
+    return true;
+}
+
+bool SameFile(HANDLE a, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
+           x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+           x.nFileIndexLow == y.nFileIndexLow;
+}
+
+// Whether the file open as `file` is `name` itself in the folder whose final
+// path is `folderFinal`: not a link (which Windows reports as a reparse point
+// when opened as itself, and Wine follows, so that its final path lies
+// elsewhere or carries another name).
+bool IsItselfIn(HANDLE file, const wchar_t* folderFinal, const wchar_t* name, size_t length, DWORD* code) {
+    BY_HANDLE_FILE_INFORMATION info;
+    wchar_t final[kFinalPathSize];
+    if (!GetFileInformationByHandle(file, &info) || !GetHandleFinalPath(file, final, kFinalPathSize)) {
+        *code = GetLastError() ? GetLastError() : ERROR_INVALID_NAME;
+        return false;
+    }
+    *code = ERROR_INVALID_NAME;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+    const size_t folderLength = WideLength(folderFinal);
+    if (!folderLength || WideLength(final) <= folderLength) return false;
+    for (size_t i = 0; i < folderLength; ++i)
+        if (final[i] != folderFinal[i]) return false;
+    // A root's final path ends in its own backslash.
+    const wchar_t* last = final + folderLength + (folderFinal[folderLength - 1] == L'\\' ? 0 : 1);
+    if (last[-1] != L'\\' || length > 0x7fffffff ||
+        CompareStringOrdinal(last, -1, name, static_cast<int>(length), TRUE) != CSTR_EQUAL)
+        return false;
+    *code = 0;
+    return true;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// Opens, below the folder open as `*folder` (final path `final`), each folder
+// part of `relative` up to `end` in turn, each checked to be that folder
+// itself: no link, no "..", no stream. `*folder` and `final` follow each step.
+bool OpenFolderParts(HANDLE* folder, wchar_t* final, const wchar_t* relative, const wchar_t* end, DWORD* code) {
+    for (const wchar_t* part = relative; part < end;) {
+        while (part < end && IsSeparator(*part)) ++part;
+        size_t length = 0;
+        while (part + length < end && !IsSeparator(part[length])) ++length;
+        if (!length) break;
+        const bool dot = length == 1 && part[0] == L'.';
+        *code = ERROR_INVALID_NAME;
+        if ((length == 2 && part[0] == L'.' && part[1] == L'.'))
+            return false;
+        for (size_t i = 0; i < length; ++i)
+            if (part[i] == L':') return false;
+        if (!dot) {
+            HANDLE next;
+            if (!OpenIn(*folder, part, length, kFolderAccess, kShareAll, FILE_OPEN,
+                        FILE_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT, &next, code)) {
+                if (*code == ERROR_FILE_NOT_FOUND || *code == ERROR_DIRECTORY) *code = ERROR_PATH_NOT_FOUND;
+                return false;
+            }
+            const bool itself = IsItselfIn(next, final, part, length, code) &&
+                                GetHandleFinalPath(next, final, kFinalPathSize);
+            CloseHandle(*folder);
+            *folder = next;
+            if (!itself) return false;
+        }
+        part += length;
+    }
+    return true;
+}
+
+// Opens the plug-in folder the user chose: above it the user's choice, it
+// itself no link.
+bool OpenPlugInFolder(const wchar_t* text, HANDLE* folder, wchar_t* final, DWORD* code) {
+    wchar_t full[kPathSize], parentFinal[kFinalPathSize];
+    wchar_t* name = nullptr;
+    const DWORD length = GetFullPathNameW(text, kPathSize, full, nullptr);
+    if (!length || length >= kPathSize) {
+        *code = length ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
+        return false;
+    }
+    if (!IsPathRoot(full)) {
+        RemoveTrailingBackslash(full);
+        for (wchar_t* c = full; *c; ++c)
+            if (IsSeparator(*c)) name = c;
+        wchar_t parent[kPathSize];
+        // "C:\Plug-Ins" lies in "C:\", not "C:".
+        if (!name || !WideCopyCount(parent, kPathSize, full, static_cast<size_t>(name - full) + 1)) {
+            *code = ERROR_PATH_NOT_FOUND;
+            return false;
+        }
+        ++name;
+        if (!GetFolderFinalPath(parent, parentFinal, kFinalPathSize)) {
+            *code = GetLastError() == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : GetLastError();
+            return false;
+        }
+    }
+    *folder = CreateFileW(full, kFolderAccess, kShareAll, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (*folder == INVALID_HANDLE_VALUE) {
+        *code = GetLastError() == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : GetLastError();
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(*folder, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        *code = ERROR_PATH_NOT_FOUND;
+    else if (name && !IsItselfIn(*folder, parentFinal, name, WideLength(name), code))
+        ;
+    else if (!GetHandleFinalPath(*folder, final, kFinalPathSize))
+        *code = GetLastError() ? GetLastError() : ERROR_PATH_NOT_FOUND;
+    else
+        return true;
+    CloseHandle(*folder);
+    *folder = INVALID_HANDLE_VALUE;
+    return false;
+}
+
+// 0 when the installed file can be replaced now (or there is none), else the
+// code of the open: a plug-in that the editor has loaded, or any file another
+// program holds without sharing, fails here with 32, where a rename over it
+// could say no more than "access denied"; a folder of that name, 5.
+DWORD CheckReplaceable(const Destination& destination) {
+    HANDLE file;
+    DWORD code;
+    if (!OpenIn(destination.folder, destination.name, WideLength(destination.name), GENERIC_WRITE | DELETE,
+                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, FILE_NON_DIRECTORY_FILE, &file,
+                &code))
+        return code == ERROR_FILE_NOT_FOUND ? 0 : code;
     CloseHandle(file);
     return 0;
 }
 
-// Creates a new file under a free temporary name beside `destination` and
-// opens it for writing and for renaming or deleting through the handle.
-HANDLE CreateTemporaryFile(const wchar_t* destination, wchar_t* temporary, DWORD* code) {
+// A new file under a free temporary name in the folder, open for writing and
+// for renaming or deleting through the handle, checked to lie in the folder.
+bool CreateTemporaryFile(const Destination& destination, HANDLE* file, const wchar_t** name, wchar_t* path,
+                         DWORD* code) {
     const unsigned seed = GetTickCount() ^ (GetCurrentProcessId() << 8);
     *code = ERROR_FILE_EXISTS;
-    for (unsigned attempt = 0; attempt < 256 && (*code == ERROR_FILE_EXISTS || *code == ERROR_ALREADY_EXISTS);
-         ++attempt) {
-        if (!ComposeTemporaryPath(destination, seed + attempt, temporary, kPathSize)) {
+    for (unsigned attempt = 0; attempt < 256 && *code == ERROR_FILE_EXISTS; ++attempt) {
+        if (!ComposeTemporaryPath(destination.path, seed + attempt, path, kPathSize)) {
             *code = ERROR_FILENAME_EXCED_RANGE;
-            break;
+            return false;
         }
+        *name = path + (destination.name - destination.path);
         // New, never an existing file or a link someone put there.
-        HANDLE file = CreateFileW(temporary, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) return file;
-        *code = GetLastError();
+        if (OpenIn(destination.folder, *name, WideLength(*name), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                   FILE_CREATE, FILE_NON_DIRECTORY_FILE, file, code)) {
+            if (IsItselfIn(*file, destination.folderFinal, *name, WideLength(*name), code)) return true;
+            FILE_DISPOSITION_INFO remove = {TRUE};
+            SetFileInformationByHandle(*file, FileDispositionInfo, &remove, sizeof(remove));
+            CloseHandle(*file);
+            *file = INVALID_HANDLE_VALUE;
+            return false;
+        }
     }
-    return INVALID_HANDLE_VALUE;
+    return false;
 }
 
 DWORD CopyData(HANDLE source, HANDLE target) {
@@ -63,86 +246,42 @@ DWORD CopyData(HANDLE source, HANDLE target) {
     return code;
 }
 
-// Whether `path` still reaches the file open as `file`, and not a link or
-// another file put in its place.
-bool NameReachesFile(const wchar_t* path, HANDLE file) {
-    HANDLE named = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
-    if (named == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION a, b;
-    const bool same = GetFileInformationByHandle(named, &a) && GetFileInformationByHandle(file, &b) &&
-                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-                      a.nFileIndexLow == b.nFileIndexLow;
+// Whether `name` in the destination's folder still reaches the file open as
+// `file`, and not a link or another file put in its place.
+bool NameReachesFile(const Destination& destination, const wchar_t* name, HANDLE file) {
+    HANDLE named;
+    DWORD code;
+    if (!OpenIn(destination.folder, name, WideLength(name), FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, &named,
+                &code))
+        return false;
+    const bool same = SameFile(named, file);
     CloseHandle(named);
     return same;
 }
 
-DWORD RenameByHandle(HANDLE file, const wchar_t* destination) {
-    const size_t length = WideLength(destination);
+// Renames the file open as `file` to `name` in the folder open as `folder`,
+// replacing what is there: the folder by its handle, the file by its bare name.
+DWORD RenameInto(HANDLE file, HANDLE folder, const wchar_t* name) {
+    const NtFunctions& nt = Nt();
+    if (!nt.setInformation || !nt.toDosError) return ERROR_PROC_NOT_FOUND;
+    const size_t length = WideLength(name);
     const DWORD bytes = static_cast<DWORD>(sizeof(FILE_RENAME_INFO) + length * sizeof(wchar_t));
     auto* rename = static_cast<FILE_RENAME_INFO*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
     if (!rename) return ERROR_NOT_ENOUGH_MEMORY;
     rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = folder;
     rename->FileNameLength = static_cast<DWORD>(length * sizeof(wchar_t));
-    CopyMemory(rename->FileName, destination, length * sizeof(wchar_t));
-    const DWORD code = SetFileInformationByHandle(file, FileRenameInfo, rename, bytes) ? 0 : GetLastError();
+    CopyMemory(rename->FileName, name, length * sizeof(wchar_t));
+    IO_STATUS_BLOCK status;
+    const NTSTATUS result = nt.setInformation(file, &status, rename, bytes, FileRenameInformation);
     HeapFree(GetProcessHeap(), 0, rename);
-    return code;
+    return result < 0 ? nt.toDosError(result) : 0;
 }
 
-// Frees `path` of whatever someone put there in place of the installer's own
-// file (a link): a new file of the installer's is renamed over the name, which
-// replaces the link itself and reaches nothing through it, and is deleted
-// through its handle.
-void ClearName(const wchar_t* path) {
-    wchar_t spare[kPathSize];
-    DWORD code;
-    HANDLE file = CreateTemporaryFile(path, spare, &code);
-    if (file == INVALID_HANDLE_VALUE) return;
-    RenameByHandle(file, path);
+void DeleteThrough(HANDLE file) {
     FILE_DISPOSITION_INFO remove = {TRUE};
     SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof(remove));
     CloseHandle(file);
-}
-
-// Copies from `source`, the handle that was checked, into a new file beside
-// the destination, and renames that file over the destination through its
-// handle: a copy that stops half-way (a full disk, a lost network folder)
-// leaves the installed file as it was, and nothing is reached by a name that
-// someone could point elsewhere in between. 0, or the code of the step that
-// failed.
-DWORD CopyToPath(HANDLE source, const wchar_t* destination) {
-    if (DWORD code = CheckReplaceable(destination)) return code;
-    wchar_t temporary[kPathSize];
-    DWORD code;
-    HANDLE file = CreateTemporaryFile(destination, temporary, &code);
-    if (file == INVALID_HANDLE_VALUE) return code;
-    code = CopyData(source, file);
-    // Where the system renames by name (Wine does), a link put in the
-    // temporary file's place would be moved over the destination instead.
-    bool swapped = !code && !NameReachesFile(temporary, file);
-    if (swapped) code = ERROR_FILE_INVALID;
-    if (!code && (code = RenameByHandle(file, destination)) != 0) {
-        // Opened by another program since the check: say so, as the check would.
-        if (code == ERROR_ACCESS_DENIED && CheckReplaceable(destination) == ERROR_SHARING_VIOLATION)
-            code = ERROR_SHARING_VIOLATION;
-    } else if (!code) {
-        if (NameReachesFile(destination, file)) {
-            CloseHandle(file);
-            return 0;
-        }
-        // Renamed, but the destination reaches another file (a link moved
-        // there by a rename by name): nothing more is done through the
-        // handle, whose name is now that file's.
-        CloseHandle(file);
-        ClearName(destination);
-        return ERROR_FILE_INVALID;
-    }
-    FILE_DISPOSITION_INFO remove = {TRUE};
-    SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof(remove));
-    CloseHandle(file);
-    if (swapped) ClearName(temporary);
-    return code;
 }
 
 }  // namespace
@@ -157,15 +296,21 @@ bool OpenDestination(const wchar_t* folder, const wchar_t* subFolder, const wcha
     if (!ComposeInstallDestination(folder, subFolder, srcFile, out->path, kPathSize)) return false;
     size_t nameStart = 0;
     for (size_t i = 0; out->path[i]; ++i)
-        if (out->path[i] == L'\\' || out->path[i] == L'/') nameStart = i + 1;
+        if (IsSeparator(out->path[i])) nameStart = i + 1;
     out->name = out->path + nameStart;
-    wchar_t folderPath[kPathSize];
-    WideCopyCount(folderPath, kPathSize, out->path, nameStart);
-    out->folder = CreateFileW(folderPath, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    *code = out->folder == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    if (*code == ERROR_FILE_NOT_FOUND) *code = ERROR_PATH_NOT_FOUND;
-    return !*code;
+    // Every folder below the chosen one is opened through the one above it,
+    // and none may be a link: what is checked is what is written into.
+    const wchar_t* srcName = srcFile;
+    for (const wchar_t* c = srcFile; *c; ++c)
+        if (IsSeparator(*c)) srcName = c + 1;
+    if (!OpenPlugInFolder(folder, &out->folder, out->folderFinal, code) ||
+        !OpenFolderParts(&out->folder, out->folderFinal, subFolder, subFolder + WideLength(subFolder), code) ||
+        !OpenFolderParts(&out->folder, out->folderFinal, srcFile, srcName, code)) {
+        CloseDestination(out);
+        return false;
+    }
+    *code = 0;
+    return true;
 }
 
 void CloseDestination(Destination* destination) {
@@ -174,13 +319,45 @@ void CloseDestination(Destination* destination) {
 }
 
 bool OpenInstalledFile(const Destination& destination, DWORD access, HANDLE* file, DWORD* code) {
-    *file = CreateFileW(destination.path, GENERIC_READ | access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, 0, nullptr);
-    *code = *file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    return !*code;
+    if (!OpenIn(destination.folder, destination.name, WideLength(destination.name), GENERIC_READ | access, kShareAll,
+                FILE_OPEN, FILE_NON_DIRECTORY_FILE, file, code)) {
+        if (*code == ERROR_PATH_NOT_FOUND) *code = ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    // A link there is not read, nor deleted through.
+    if (IsItselfIn(*file, destination.folderFinal, destination.name, WideLength(destination.name), code)) return true;
+    CloseHandle(*file);
+    *file = INVALID_HANDLE_VALUE;
+    return false;
 }
 
+// Copies from `source`, the handle that was checked, into a new file in the
+// folder, and renames that file over the destination through its handle: a
+// copy that stops half-way (a full disk, a lost network folder) leaves the
+// installed file as it was. After any failure only the new file goes, through
+// its own handle; a name found swapped is reported and left alone.
 bool CopyIntoPlace(HANDLE source, const Destination& destination, DWORD* code) {
-    *code = CopyToPath(source, destination.path);
-    return !*code;
+    if ((*code = CheckReplaceable(destination)) != 0) return false;
+    wchar_t temporaryPath[kPathSize];
+    const wchar_t* temporary = nullptr;
+    HANDLE file;
+    if (!CreateTemporaryFile(destination, &file, &temporary, temporaryPath, code)) return false;
+    *code = CopyData(source, file);
+    // Wine renames by the name the file was opened with: a link put in the
+    // temporary file's place would be moved over the destination instead.
+    if (!*code && !NameReachesFile(destination, temporary, file)) *code = ERROR_FILE_INVALID;
+    if (!*code && (*code = RenameInto(file, destination.folder, destination.name)) != 0) {
+        // Opened by another program since the check: say so, as the check would.
+        if (*code == ERROR_ACCESS_DENIED && CheckReplaceable(destination) == ERROR_SHARING_VIOLATION)
+            *code = ERROR_SHARING_VIOLATION;
+    } else if (!*code) {
+        // Renamed: the handle's file is the installed one now, wherever a
+        // swap put it, and stays.
+        const bool reached = NameReachesFile(destination, destination.name, file);
+        CloseHandle(file);
+        if (!reached) *code = ERROR_FILE_INVALID;
+        return reached;
+    }
+    DeleteThrough(file);
+    return false;
 }

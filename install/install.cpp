@@ -26,10 +26,11 @@ void FormatFailure(wchar_t* resultText, size_t size, DWORD code) {
 // machine, and a plug-in that "does not appear" is otherwise a puzzle after
 // the copy. No is the default.
 bool AskMisfit(void* dialog, const wchar_t* srcFile, const ImageMachine& plugIn, const ImageMachine& editor) {
-    wchar_t plugInName[32], editorName[32], question[kMessageSize];
+    wchar_t plugInName[32], editorName[32], question[kMessageSize], shownFile[kPathSize];
     FormatMachineName(plugIn, plugInName, 32);
     FormatMachineName(editor, editorName, 32);
-    const TextArg args[] = {srcFile, plugInName, editorName};
+    CopyDisplayText(shownFile, kPathSize, srcFile);
+    const TextArg args[] = {shownFile, plugInName, editorName};
     FormatText(question, kMessageSize, kMachineQuestionPattern, args);
     return MessageBoxW(static_cast<HWND>(dialog), question, kSetupCaption,
                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
@@ -40,8 +41,13 @@ OverwriteAnswer AskOverwrite(void* dialog, const wchar_t* srcFile, const wchar_t
     wchar_t installedVersion[kVersionTextSize];
     if (installed == INVALID_HANDLE_VALUE || !GetFileVersionText(installed, installedVersion, kVersionTextSize))
         WideCopy(installedVersion, kVersionTextSize, kNoVersionText);
-    wchar_t question[kMessageSize];
-    const TextArg args[] = {srcFile, installedVersion, newVersion};
+    // Shown, not laid out: no version text adds lines to the question.
+    wchar_t question[kMessageSize], shownFile[kPathSize], shownInstalled[kVersionTextSize],
+        shownNew[kVersionTextSize];
+    CopyDisplayText(shownFile, kPathSize, srcFile);
+    CopyDisplayText(shownInstalled, kVersionTextSize, installedVersion);
+    CopyDisplayText(shownNew, kVersionTextSize, newVersion);
+    const TextArg args[] = {shownFile, shownInstalled, shownNew};
     FormatText(question, kMessageSize, kOverwriteQuestionPattern, args);
     // Only Yes overwrites: Esc and the close box answer something else.
     return MessageBoxW(static_cast<HWND>(dialog), question, kSetupCaption, MB_YESNO | MB_ICONQUESTION) == IDYES
@@ -76,7 +82,9 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
                                     InstallQuestions{dialog, AskMisfit, AskOverwrite}, destination, kPathSize, &code);
     if (outcome == InstallOutcome::Failed) FormatFailure(resultText, size, code);
     if (outcome != InstallOutcome::Installed) return false;
-    const TextArg args[] = {destination};
+    wchar_t shownPath[kPathSize];
+    CopyDisplayText(shownPath, kPathSize, destination);
+    const TextArg args[] = {shownPath};
     FormatText(resultText, size, kInstallSuccessPattern, args);
     return true;
 }

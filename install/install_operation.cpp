@@ -23,24 +23,6 @@ bool CheckDestinationText(const wchar_t* srcFile, const wchar_t* folder, const w
     return ComposeInstallDestination(folder, subFolder, srcFile, destination, size);
 }
 
-// The installed file, when its final path is the destination's own: not a
-// link, not a file reached through one.
-bool OpenInstalledInPlace(const Destination& destination, DWORD access, HANDLE* file, DWORD* code) {
-    if (!OpenInstalledFile(destination, access, file, code)) return false;
-    wchar_t folderFinal[kFinalPathSize], fileFinal[kFinalPathSize], expected[kFinalPathSize];
-    const TextArg args[] = {folderFinal, destination.name};
-    if (GetHandleFinalPath(destination.folder, folderFinal, kFinalPathSize) &&
-        GetHandleFinalPath(*file, fileFinal, kFinalPathSize) && IsInsideFolder(folderFinal, fileFinal) &&
-        FormatText(expected, kFinalPathSize, folderFinal[WideLength(folderFinal) - 1] == L'\\' ? L"%s%s" : L"%s\\%s",
-                   args) &&
-        AsciiCaseCompare(expected, fileFinal) == 0)
-        return true;
-    CloseHandle(*file);
-    *file = INVALID_HANDLE_VALUE;
-    *code = ERROR_INVALID_NAME;
-    return false;
-}
-
 }  // namespace
 
 bool ReadMachineOf(HANDLE file, ImageMachine* machine) {
@@ -142,7 +124,7 @@ RemoveOutcome RemovePlugInFrom(const wchar_t* srcFile, const wchar_t* folder, co
     WideCopy(destinationPath, size, destination.path);
     RemoveOutcome outcome = RemoveOutcome::Failed;
     HANDLE installed, source = INVALID_HANDLE_VALUE;
-    if (!OpenInstalledInPlace(destination, DELETE, &installed, code)) {
+    if (!OpenInstalledFile(destination, DELETE, &installed, code)) {
         if (*code == ERROR_FILE_NOT_FOUND || *code == ERROR_PATH_NOT_FOUND) outcome = RemoveOutcome::Absent;
     } else if (!removeDiffering && (!OpenPlugInSource(srcFile, &source, code) || !SameFileBytes(installed, source))) {
         // Another build, or one the user changed: not ours to delete.

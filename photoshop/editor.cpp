@@ -1,5 +1,6 @@
 #include "photoshop/editor.h"
 
+#include "common/checked_file.h"
 #include "common/control_ids.h"
 #include "common/registry_text.h"
 #include "common/texts.h"
@@ -48,27 +49,35 @@ bool FindPhotoshopProgram(const wchar_t* folder, wchar_t* path, size_t size) {
            (FindPhotoshopByAssociation(path, size) && IsStartableProgram(path));
 }
 
-bool LaunchPhotoshop(HWND dialog) {
-    wchar_t folder[kPathSize], path[kPathSize], programFolder[kPathSize];
-    // A text too long to read whole names no folder: cut, it might name another.
-    const bool read = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder, kPathSize);
-    if (!FindPhotoshopProgram(read ? folder : nullptr, path, kPathSize)) return false;
+// Whether the file open as `file` is a program (a PE image that is no DLL):
+// the shell would "open" anything else by its type, or report success for a
+// file that starts nothing.
+bool IsProgramImage(HANDLE file) {
+    PeImageInfo info;
+    return GetFileType(file) == FILE_TYPE_DISK && ReadPeImageInfo(FileImageReader(file), &info) && !info.isDll;
+}
+
+bool StartPhotoshop(const wchar_t* folder) {
+    wchar_t path[kPathSize], programFolder[kPathSize];
     // In its own folder, so that it finds its own files there, not this
     // program's (a download folder).
-    if (!FolderOfPath(path, programFolder, kPathSize)) return false;
-    if (StartThroughShell(path, programFolder)) return true;
-    // No shell to ask: started here, as before.
-    // CreateProcessW may write into the command line, so it gets a writable one.
-    wchar_t commandLine[1] = {0};
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(path, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, programFolder,
-                        &startup, &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
+    if (!FindPhotoshopProgram(folder, path, kPathSize) || !FolderOfPath(path, programFolder, kPathSize)) return false;
+    // Held unshared for writing while the shell is asked, so that what was
+    // checked is what it finds.
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    // Only as the user, through the shell: with no shell to ask, nothing
+    // starts, rather than the editor with this program's rights.
+    const bool started = IsProgramImage(file) && StartThroughShell(path, programFolder);
+    CloseHandle(file);
+    return started;
+}
+
+bool LaunchPhotoshop(HWND dialog) {
+    wchar_t folder[kPathSize];
+    // A text too long to read whole names no folder: cut, it might name another.
+    const bool read = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder, kPathSize);
+    return StartPhotoshop(read ? folder : nullptr);
 }
 
 void RunLaunchCommand(HWND dialog) {

@@ -8,5 +8,9 @@
 bool FindPhotoshopProgram(const wchar_t* folder, wchar_t* path, size_t size);
 // `path` (`size` characters) from the .psd document class's open command.
 bool FindPhotoshopByAssociation(wchar_t* path, size_t size);
+// Starts, through the desktop shell, Photoshop's program for the plug-in
+// folder text (null: none), when it is a program. False when none is found,
+// it is no program, or no shell takes it.
+bool StartPhotoshop(const wchar_t* folder);
 bool LaunchPhotoshop(HWND dialog);
 void RunLaunchCommand(HWND dialog);

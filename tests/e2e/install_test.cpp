@@ -140,6 +140,15 @@ void Overwrite() {
     EXPECT_BOX(run, Overwrite(L"1.4.2.0", L"2.1.0.7"), IDNO);
     CHECK(!run.BoxWithin(700));
 
+    // A version holding a line break and a right-to-left override is shown,
+    // not laid out: it cannot add lines to the question.
+    std::string spoof = ReadBytes(Input(L"CorvaneFrame.8bf"));
+    const std::string from("1\0.\0" "4\0.\0" "2\0.\0" "0\0", 14), to("9\0\r\0\n\0\x2e\x20" "9\0.\0" "9\0", 14);
+    for (size_t at = spoof.find(from); at != std::string::npos; at = spoof.find(from, at)) spoof.replace(at, 14, to);
+    WriteBytes(target, spoof);
+    run.Click(IDC_INSTALL);
+    EXPECT_BOX(run, Overwrite(L"9\xfffd\xfffd\xfffd" L"9.9", L"2.1.0.7"), IDNO);
+
     // Equal versions; a trailing byte tells the old copy from the new.
     WriteBytes(target, sharpen + "x");
     run.Click(IDC_INSTALL);
@@ -164,6 +173,13 @@ void Failures() {
     // 245 + "\CorvaneSharpen.8bf" exceeds 259 characters; the folder itself fits.
     const std::wstring deep = plugIns + L"\\" + std::wstring(245 - plugIns.size() - 1, L'd');
     MakeDirs(deep);
+    // Links as the plug-in folder and as a sub-folder, to a folder holding a
+    // file of the plug-in's name.
+    const std::wstring outside = dir / L"outside";
+    MakeDirs(outside);
+    WriteBytes(outside + L"\\CorvaneSharpen.8bf", "outside");
+    const std::string links = "'" + UnixPath(dir / L"Linked") + "' '" + UnixPath(plugIns + L"\\Link") + "'";
+    CHECK_INT(RunShell("for l in " + links + "; do ln -sfn '" + UnixPath(outside) + "' \"$l\"; done"), 0);
     // Each row: the entry, folder and sub-folder, the installed version asked
     // about (none: not asked), the code, and a folder with its number of
     // entries afterwards: nothing new, no temporary file.
@@ -174,8 +190,8 @@ void Failures() {
         std::wstring counted;
         int entries;
     } const rows[] = {
-        {1, plugIns, L"", L"", ERROR_FILE_NOT_FOUND, plugIns, 4},
-        {0, plugIns + L"\\Missing", L"", L"", ERROR_PATH_NOT_FOUND, plugIns, 4},
+        {1, plugIns, L"", L"", ERROR_FILE_NOT_FOUND, plugIns, 5},
+        {0, plugIns + L"\\Missing", L"", L"", ERROR_PATH_NOT_FOUND, plugIns, 5},
         {0, plugIns, L"Taken", L"[NO VERSION]", ERROR_ACCESS_DENIED, plugIns + L"\\Taken", 1},
         {0, plugIns, L"Held", L"[NO VERSION]", ERROR_SHARING_VIOLATION, plugIns + L"\\Held", 1},
         // The editor has the plug-in loaded: it is in use (a rename over it says 5 on Windows).
@@ -184,6 +200,8 @@ void Failures() {
         {0, deep, L"", L"", ERROR_FILENAME_EXCED_RANGE, deep, 0},
         {0, plugIns, std::wstring(300, L's'), L"", ERROR_FILENAME_EXCED_RANGE, deep, 0},
         {0, deep + L"\\" + std::wstring(40, L'e'), L"", L"", ERROR_FILENAME_EXCED_RANGE, deep, 0},
+        {0, dir / L"Linked", L"", L"", ERROR_INVALID_NAME, outside, 1},
+        {0, plugIns, L"Link", L"", ERROR_INVALID_NAME, outside, 1},
     };
     HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     HMODULE module = LoadLibraryW(loaded.c_str());
@@ -200,15 +218,16 @@ void Failures() {
     FreeLibrary(module);
     CHECK(ReadBytes(held) == "old");
     CHECK(ReadBytes(loaded) == frame);
+    CHECK(ReadBytes(outside + L"\\CorvaneSharpen.8bf") == "outside");
     run.Exit();
+    RunShell("rm -f " + links);
 }
 
 // Catalog names that leave the program's folder, by their text or through a
 // link in it, or name the folder itself: no version read, and Install refuses
 // them with 123 before asking or touching anything. A relative path below the
-// folder still installs below the chosen folder, with either separator, and
-// its temporary file lies beside it (here another file system, through a
-// link: a rename from the parent folder would fail with 17).
+// folder still installs below the chosen folder, with either separator, but
+// not through a link there (here to another file system).
 void NamesOutsideTheProgramFolder() {
     Fixture dir(L"", {}, L"prog");  // its catalog names the fixture's own path
     const std::wstring program = dir.program, outside = dir / L"outside.8bf", secret = dir / L"secret";
@@ -245,8 +264,7 @@ void NamesOutsideTheProgramFolder() {
     run.Select(IDC_PLUGIN_LIST, 1);
     CHECK_TEXT(run.Text(IDC_FILE_VERSION), L"1.4.2.0");
     Install(run, plugIns, L"Shm");
-    EXPECT_BOX(run, Success(plugIns + L"\\Shm\\x64/CorvaneFrame.8bf"), IDOK);
-    CHECK(ReadBytes(plugIns + L"\\Shm\\x64\\CorvaneFrame.8bf") == frame);
+    EXPECT_BOX(run, Failure(ERROR_INVALID_NAME), IDOK);  // x64 there is a link: not written through
     for (int i = 2; i < count; ++i) {
         run.Select(IDC_PLUGIN_LIST, i);
         CheckText(__FILE__, __LINE__, ("version of \"" + Utf8(names[i]) + "\"").c_str(), run.Text(IDC_FILE_VERSION),
@@ -258,45 +276,63 @@ void NamesOutsideTheProgramFolder() {
     CHECK_INT(EntriesIn(dir.path), 4);  // prog, Plug-Ins, outside.8bf, secret
     CHECK_INT(EntriesIn(plugIns), 3);   // Filters, Shm, outside.8bf
     CHECK_INT(EntriesIn(plugIns + L"\\Filters"), 1);
-    CHECK_INT(EntriesIn(plugIns + L"\\Shm\\x64"), 1);
+    CHECK_INT(EntriesIn(plugIns + L"\\Shm\\x64"), 0);
     run.Exit();
     RunShell("rm -f " + links + "; rm -rf " + shm);  // Wine's DeleteFileW on a link deletes its target
 }
 
-// Someone who can write the plug-in folder swaps the temporary file for a link
-// to a file elsewhere while the copy runs, three times over: that file is
-// neither written nor moved, and no link or temporary file is left.
-void TemporaryFileSwapped() {
+// Someone who can write the plug-in folder swaps, three times each, the
+// temporary file for a link during the copy or right after the check before
+// the rename, or the sub-folder for a link right after the rename (each row:
+// the watcher's mode and what its link points to). No file elsewhere is
+// written or deleted, no temporary file is left, and a swapped name is left
+// as the swapper made it.
+void Swaps() {
     Fixture dir(kCatalog);
     WriteBytes(dir / L"CorvaneSharpen.8bf", ReadBytes(Input(L"CorvaneSharpen.8bf")) + std::string(24 << 20, 'n'));
+    const std::string plugIn = ReadBytes(dir / L"CorvaneSharpen.8bf");
     const std::wstring filters = dir / L"Plug-Ins\\Filters", target = filters + L"\\CorvaneSharpen.8bf";
-    const std::wstring elsewhere = dir / L"elsewhere.txt", ready = dir / L"ready", done = dir / L"done";
+    const std::wstring outside = dir / L"outside", elsewhere = outside + L"\\CorvaneSharpen.8bf";
+    const std::wstring ready = dir / L"ready", done = dir / L"done";
     MakeDirs(filters);
+    MakeDirs(outside);
     // Links are removed from the Unix side: Wine's DeleteFileW on a link would
     // delete what it points to.
-    const std::string dropLinks = "find '" + UnixPath(dir.path) + "' -type l -delete";
-    RunShell(dropLinks);  // left by an earlier run in a folder of the same name
-    WriteBytes(elsewhere, "not the installer's");
-    const std::string watcher = "python3 '" + Utf8(g_inputs) + "/swap_watcher.py" + "' '" + UnixPath(filters) +
-                                "' '" + UnixPath(elsewhere) + "' '" + UnixPath(ready) + "'";
+    const std::string unixFilters = "'" + UnixPath(filters) + "'";
+    const std::string restore = "find '" + UnixPath(dir.path) + "' -type l -delete; [ ! -d " + unixFilters +
+                                ".real ] || mv " + unixFilters + ".real " + unixFilters;
+    const struct Row {
+        std::string mode;
+        std::wstring linkTo;
+    } rows[] = {{"temporary", elsewhere}, {"checked", elsewhere}, {"folder", outside}};
     SetupRun run(dir.exe);
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        WriteBytes(target, "old");
-        DeleteFileW(ready.c_str());
-        StartShell(watcher, done);
-        CHECK(WaitForFile(ready));
-        Install(run, dir / L"Plug-Ins", L"Filters");
-        EXPECT_BOX(run, Overwrite(L"[NO VERSION]", L"2.1.0.7"), IDYES);
-        MessageBoxInfo box = run.WaitBox(30000);
-        run.Answer(box, IDOK);
-        CHECK(WaitForFile(done));
-        CHECK(ReadBytes(elsewhere) == "not the installer's");
-        const std::string installed = ReadBytes(target);
-        CHECK(installed == "old" || installed == ReadBytes(dir / L"CorvaneSharpen.8bf"));
-        CHECK_INT(EntriesIn(filters), 1);
-        CHECK_INT(RunShell("! (find '" + UnixPath(dir.path) + "' -type l | grep -q .)"), 0);
-        RunShell(dropLinks);
-    }
+    for (const Row& row : rows)
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            RunShell(restore);
+            WriteBytes(target, "old");
+            WriteBytes(elsewhere, "not the installer's");
+            DeleteFileW(ready.c_str());
+            StartShell("python3 '" + Utf8(g_inputs) + "/swap_watcher.py' " + unixFilters + " '" +
+                           UnixPath(row.linkTo) + "' '" + UnixPath(ready) + "' " + row.mode,
+                       done);
+            CHECK(WaitForFile(ready));
+            Install(run, dir / L"Plug-Ins", L"Filters");
+            EXPECT_BOX(run, Overwrite(L"[NO VERSION]", L"2.1.0.7"), IDYES);
+            MessageBoxInfo box = run.WaitBox(30000);
+            run.Answer(box, IDOK);
+            CHECK(WaitForFile(done));
+            CheckInt(__FILE__, __LINE__, (row.mode + ": elsewhere untouched").c_str(),
+                     ReadBytes(elsewhere) == "not the installer's", 1);
+            CHECK(box.text == Success(target).text || box.text == Failure(ERROR_FILE_INVALID).text);
+            const std::string installed = ReadBytes(row.mode == "folder" ? filters + L".real\\CorvaneSharpen.8bf"
+                                                                         : target);
+            // Wine renames by name: a link put at the temporary name after
+            // the check is moved over the destination (Windows renames by handle).
+            CHECK(installed == "old" || installed == plugIn ||
+                  (row.mode == "checked" && installed == "not the installer's"));
+            CHECK_INT(RunShell("! (find '" + UnixPath(dir.path) + "' -name '~*' -type f | grep -q .)"), 0);
+        }
+    RunShell(restore);
     run.Exit();
 }
 
@@ -412,6 +448,5 @@ void RunInstallTests() {
     Scenario("machine types: a plug-in the folder's editor cannot load is asked about, No the default",
              MachineQuestion);
     Scenario("full disk: the installed file stays whole, no temporary file left", FullDisk);
-    Scenario("temporary file swapped for a link during the copy: nothing elsewhere written, no link left",
-             TemporaryFileSwapped);
+    Scenario("temporary file or sub-folder swapped for a link: nothing elsewhere written or deleted", Swaps);
 }

@@ -1,8 +1,14 @@
 #!/usr/bin/env python3
 """Plays someone who can write the plug-in folder: once watching FOLDER
-(inotify), writes READY; when a temporary file (~...) appears there, puts a
-symbolic link to TARGET in its place at once. Ends after one swap, or 20 s.
-    swap_watcher.py FOLDER TARGET READY"""
+(inotify), writes READY, then, once:
+  temporary  when a temporary file (~...) appears there, puts a symbolic link
+             to TARGET in its place at once;
+  checked    the same when the temporary file is opened again (the check
+             before the rename);
+  folder     when a file is renamed into FOLDER, moves FOLDER aside to
+             FOLDER.real and puts a symbolic link to TARGET in its place.
+Ends after one swap, or 20 s.
+    swap_watcher.py FOLDER TARGET READY [MODE]"""
 import ctypes
 import os
 import select
@@ -11,23 +17,37 @@ import sys
 import time
 
 folder, target, ready = sys.argv[1:4]
+mode = sys.argv[4] if len(sys.argv) > 4 else "temporary"
 libc = ctypes.CDLL(None, use_errno=True)
 fd = libc.inotify_init1(os.O_NONBLOCK)
-IN_CREATE, IN_MOVED_TO = 0x100, 0x80
-if fd < 0 or libc.inotify_add_watch(fd, folder.encode(), IN_CREATE | IN_MOVED_TO) < 0:
+IN_OPEN, IN_CREATE, IN_MOVED_TO = 0x20, 0x100, 0x80
+if fd < 0 or libc.inotify_add_watch(fd, folder.encode(), IN_OPEN | IN_CREATE | IN_MOVED_TO) < 0:
     sys.exit(2)
+link = folder.rstrip("/") + ".link"
+if mode == "folder":
+    os.symlink(target, link)
 with open(ready, "w") as f:
     f.write("watching\n")
+opens = 0
 deadline = time.time() + 20
 while time.time() < deadline:
     if not select.select([fd], [], [], 0.2)[0]:
         continue
     data, at = os.read(fd, 65536), 0
     while at < len(data):
-        _, _, _, length = struct.unpack_from("iIII", data, at)
+        _, mask, _, length = struct.unpack_from("iIII", data, at)
         name = data[at + 16:at + 16 + length].rstrip(b"\0").decode()
         at += 16 + length
-        if name.startswith("~"):
+        if mode == "folder":
+            if mask & IN_MOVED_TO and not name.startswith("~"):
+                os.rename(folder, folder.rstrip("/") + ".real")
+                os.rename(link, folder)
+                sys.exit(0)
+            continue
+        if not name.startswith("~"):
+            continue
+        opens += bool(mask & IN_OPEN)
+        if mode == "temporary" and mask & IN_CREATE or mode == "checked" and opens == 2:
             path = os.path.join(folder, name)
             try:
                 os.symlink(target, path + ".link")

@@ -10,8 +10,9 @@
 
 // Buffers are sized exactly, so AddressSanitizer catches any write past `size`.
 TEST(WideText, CopyAndAppendStopAtTheBufferSize) {
-    // start null: WideCopyCount; otherwise WideAppend to start.
-    struct Case { const char* name; const wchar_t *start, *text; size_t count, size; bool ok; const wchar_t* expect; };
+    // start null: WideCopyCount (CopyDisplayText when `display`); otherwise WideAppend to start.
+    struct Case { const char* name; const wchar_t *start, *text; size_t count, size; bool ok; const wchar_t* expect;
+                  bool display = false; };
     const Case cases[] = {
         {"copy fits exactly", nullptr, L"abc", SIZE_MAX, 4, true, L"abc"},
         {"copy one over", nullptr, L"abcd", SIZE_MAX, 4, false, L"abc"},
@@ -20,12 +21,17 @@ TEST(WideText, CopyAndAppendStopAtTheBufferSize) {
         {"append fits exactly", L"ab", L"cd", 0, 5, true, L"abcd"},
         {"append one over", L"ab", L"cde", 0, 5, false, L"abcd"},
         {"append to a full buffer", L"abcd", L"e", 0, 4, false, L"abcd"},  // nothing read past it
+        {"display: lines, overrides, isolates", nullptr, L"1\r\n\x202e" L"2\x2066\x85\x2028\x7f\x200f\u4e2d", 0, 12,
+         true, L"1\xfffd\xfffd\xfffd" L"2\xfffd\xfffd\xfffd\xfffd\x200f\u4e2d", true},
+        {"display cut", nullptr, L"ab\t", 0, 3, false, L"ab", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<wchar_t> out(c.size);
         if (c.start) std::wstring(c.start).copy(out.data(), c.size);
-        EXPECT_EQ(c.start ? WideAppend(out.data(), c.size, c.text) : WideCopyCount(out.data(), c.size, c.text, c.count),
+        EXPECT_EQ(c.start     ? WideAppend(out.data(), c.size, c.text)
+                  : c.display ? CopyDisplayText(out.data(), c.size, c.text)
+                              : WideCopyCount(out.data(), c.size, c.text, c.count),
                   c.ok);
         EXPECT_EQ(std::wstring(out.data(), std::find(out.begin(), out.end(), L'\0') - out.begin()), c.expect);
     }
