@@ -6,8 +6,6 @@
 
 extern PlugInCatalog* g_catalog;
 
-// Reads the catalog beside the program; `*catalog` is set only when Loaded.
-CatalogLoad ReadCatalogBesideProgram(PlugInCatalog** catalog);
 // Loads the catalog beside the program into g_catalog and the catalog list,
 // and shows entry 0. On failure it disables the list and Install and warns.
 bool LoadPlugInCatalog(HWND dialog);

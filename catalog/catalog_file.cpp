@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/pe_image_logic.h"
+#include "common/program_path.h"
 #include "common/program_path_logic.h"
 #include "common/texts.h"
 
@@ -80,6 +81,16 @@ void ReleaseCatalogFile(CatalogFile* file) {
 
 CatalogSource CatalogFileSource(CatalogFile* file) {
     return CatalogSource{file, ReadCount, ReadString, ReadVersion, Allocate, SIZE_MAX, ListIndexKeys};
+}
+
+CatalogLoad ReadCatalogIn(const wchar_t* folder, PlugInCatalog** catalog) {
+    wchar_t programDir[kPathSize];
+    CatalogFile file;
+    LocateCatalogFile(folder ? folder : GetProgramDir(programDir, kPathSize) ? programDir : nullptr, &file);
+    *catalog = nullptr;
+    CatalogLoad result = ReadPlugInCatalog(CatalogFileSource(&file), catalog);
+    ReleaseCatalogFile(&file);
+    return result;
 }
 
 namespace {

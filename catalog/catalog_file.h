@@ -23,6 +23,9 @@ void LocateCatalogFile(const wchar_t* folder, CatalogFile* file);
 // The installer's reader over `file`: profile reads, version texts of the
 // files beside it, and the process heap.
 CatalogSource CatalogFileSource(CatalogFile* file);
+// Reads the catalog in `folder` (null: beside the program); `*catalog` is
+// set only when Loaded.
+CatalogLoad ReadCatalogIn(const wchar_t* folder, PlugInCatalog** catalog);
 // Frees what reading the catalog kept.
 void ReleaseCatalogFile(CatalogFile* file);
 // 1 when `text` (`size` characters) holds the "FileVersion" string of the

@@ -57,17 +57,6 @@ OverwriteAnswer AskOverwrite(void* dialog, const wchar_t* srcFile, const wchar_t
 
 }  // namespace
 
-void FormatSystemError(DWORD code, wchar_t* text, size_t size) {
-    text[0] = 0;
-    wchar_t* systemText = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<wchar_t*>(&systemText), 0, nullptr);
-    if (length && systemText) WideCopy(text, size, systemText);
-    if (systemText) LocalFree(systemText);
-}
-
 bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t* srcFile, const wchar_t* newVersion) {
     resultText[0] = 0;
     wchar_t folder[kPathSize], subFolder[kPathSize], destination[kPathSize];

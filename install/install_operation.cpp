@@ -25,6 +25,17 @@ bool CheckDestinationText(const wchar_t* srcFile, const wchar_t* folder, const w
 
 }  // namespace
 
+void FormatSystemError(DWORD code, wchar_t* text, size_t size) {
+    text[0] = 0;
+    wchar_t* systemText = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                  reinterpret_cast<wchar_t*>(&systemText), 0, nullptr);
+    if (length && systemText) WideCopy(text, size, systemText);
+    if (systemText) LocalFree(systemText);
+}
+
 bool ReadMachineOf(HANDLE file, ImageMachine* machine) {
     return file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK &&
            ReadImageMachine(FileImageReader(file), machine);
@@ -40,12 +51,12 @@ bool ReadEditorMachine(const wchar_t* folder, ImageMachine* machine) {
     return read;
 }
 
-bool OpenPlugInSource(const wchar_t* srcFile, HANDLE* file, DWORD* code) {
+bool OpenPlugInSource(const wchar_t* folder, const wchar_t* srcFile, HANDLE* file, DWORD* code) {
     wchar_t programDir[kPathSize], programFinal[kFinalPathSize];
     *file = INVALID_HANDLE_VALUE;
     *code = ERROR_INVALID_NAME;
     if (!IsSafeRelativeFileName(srcFile)) return false;
-    if (!GetProgramDir(programDir, kPathSize))
+    if (folder ? !WideCopy(programDir, kPathSize, folder) : !GetProgramDir(programDir, kPathSize))
         *code = ERROR_FILENAME_EXCED_RANGE;
     else if (!GetFolderFinalPath(programDir, programFinal, kFinalPathSize))
         *code = GetLastError() ? GetLastError() : ERROR_PATH_NOT_FOUND;
@@ -72,12 +83,13 @@ bool SameFileBytes(HANDLE a, HANDLE b) {
 
 InstallOutcome InstallPlugInInto(const wchar_t* srcFile, const wchar_t* newVersion, const wchar_t* folder,
                                  const wchar_t* subFolder, const InstallQuestions& questions,
-                                 wchar_t* destinationPath, size_t size, DWORD* code) {
+                                 wchar_t* destinationPath, size_t size, DWORD* code,
+                                 const InstallSetting& setting) {
     destinationPath[0] = 0;
     if (!CheckDestinationText(srcFile, folder, subFolder, destinationPath, size, code)) return InstallOutcome::Failed;
     // Opened once, here, and read only through this handle from now on.
     HANDLE source;
-    if (!OpenPlugInSource(srcFile, &source, code)) return InstallOutcome::Failed;
+    if (!OpenPlugInSource(setting.sourceFolder, srcFile, &source, code)) return InstallOutcome::Failed;
     // Asked first: No writes nothing.
     ImageMachine plugInMachine, editorMachine;
     if (ReadMachineOf(source, &plugInMachine) && ReadEditorMachine(folder, &editorMachine) &&
@@ -103,7 +115,7 @@ InstallOutcome InstallPlugInInto(const wchar_t* srcFile, const wchar_t* newVersi
                   : answer == OverwriteAnswer::Decline   ? InstallOutcome::Declined
                                                          : InstallOutcome::Installed;
     }
-    if (outcome == InstallOutcome::Installed && !CopyIntoPlace(source, destination, code))
+    if (outcome == InstallOutcome::Installed && setting.write && !CopyIntoPlace(source, destination, code))
         outcome = InstallOutcome::Failed;
     if (outcome != InstallOutcome::Failed) *code = 0;
     CloseHandle(source);
@@ -112,7 +124,8 @@ InstallOutcome InstallPlugInInto(const wchar_t* srcFile, const wchar_t* newVersi
 }
 
 RemoveOutcome RemovePlugInFrom(const wchar_t* srcFile, const wchar_t* folder, const wchar_t* subFolder,
-                               bool removeDiffering, wchar_t* destinationPath, size_t size, DWORD* code) {
+                               bool removeDiffering, wchar_t* destinationPath, size_t size, DWORD* code,
+                               const InstallSetting& setting) {
     destinationPath[0] = 0;
     if (!CheckDestinationText(srcFile, folder, subFolder, destinationPath, size, code)) return RemoveOutcome::Failed;
     Destination destination;
@@ -124,15 +137,15 @@ RemoveOutcome RemovePlugInFrom(const wchar_t* srcFile, const wchar_t* folder, co
     WideCopy(destinationPath, size, destination.path);
     RemoveOutcome outcome = RemoveOutcome::Failed;
     HANDLE installed, source = INVALID_HANDLE_VALUE;
-    if (!OpenInstalledFile(destination, DELETE, &installed, code)) {
+    if (!OpenInstalledFile(destination, setting.write ? DELETE : 0, &installed, code)) {
         if (*code == ERROR_FILE_NOT_FOUND || *code == ERROR_PATH_NOT_FOUND) outcome = RemoveOutcome::Absent;
-    } else if (!removeDiffering && (!OpenPlugInSource(srcFile, &source, code) || !SameFileBytes(installed, source))) {
+    } else if (!removeDiffering && (!OpenPlugInSource(setting.sourceFolder, srcFile, &source, code) || !SameFileBytes(installed, source))) {
         // Another build, or one the user changed: not ours to delete.
         if (source != INVALID_HANDLE_VALUE) *code = 0;
         outcome = *code ? RemoveOutcome::Failed : RemoveOutcome::Kept;
     } else {
         FILE_DISPOSITION_INFO remove = {TRUE};
-        outcome = SetFileInformationByHandle(installed, FileDispositionInfo, &remove, sizeof(remove))
+        outcome = !setting.write || SetFileInformationByHandle(installed, FileDispositionInfo, &remove, sizeof(remove))
                       ? RemoveOutcome::Removed
                       : RemoveOutcome::Failed;
         if (outcome == RemoveOutcome::Failed) *code = GetLastError();

@@ -23,6 +23,13 @@ struct InstallQuestions {
                                  HANDLE installed, HANDLE source);
 };
 
+// Where the plug-in files are read from (null: the program's folder), and
+// whether anything is written: not when the checker looks ahead.
+struct InstallSetting {
+    const wchar_t* sourceFolder = nullptr;
+    bool write = true;
+};
+
 enum class InstallOutcome { Installed, UpToDate, NewerKept, DoesNotFit, Declined, Failed };
 
 // Installs `srcFile` (its version text `newVersion`) from the program's
@@ -31,7 +38,8 @@ enum class InstallOutcome { Installed, UpToDate, NewerKept, DoesNotFit, Declined
 // composed; `*code` the system's code on Failed.
 InstallOutcome InstallPlugInInto(const wchar_t* srcFile, const wchar_t* newVersion, const wchar_t* folder,
                                  const wchar_t* subFolder, const InstallQuestions& questions,
-                                 wchar_t* destination, size_t size, DWORD* code);
+                                 wchar_t* destination, size_t size, DWORD* code,
+                                 const InstallSetting& setting = {});
 
 enum class RemoveOutcome { Removed, Absent, Kept, Failed };
 
@@ -39,13 +47,17 @@ enum class RemoveOutcome { Removed, Absent, Kept, Failed };
 // its bytes are those of the file beside the program or `removeDiffering`
 // says so; never through a link, never anything else. As above otherwise.
 RemoveOutcome RemovePlugInFrom(const wchar_t* srcFile, const wchar_t* folder, const wchar_t* subFolder,
-                               bool removeDiffering, wchar_t* destination, size_t size, DWORD* code);
+                               bool removeDiffering, wchar_t* destination, size_t size, DWORD* code,
+                               const InstallSetting& setting = {});
+
+// The system's text for `code` into `text` (`size` characters); empty when none.
+void FormatSystemError(DWORD code, wchar_t* text, size_t size);
 
 // ---- what the questions' answers are made of --------------------------------
 
-// `srcFile` beside the program, opened once and checked to lie inside its
-// folder, into `*file`. Else `*code`.
-bool OpenPlugInSource(const wchar_t* srcFile, HANDLE* file, DWORD* code);
+// `srcFile` in `folder` (null: beside the program), opened once and checked
+// to lie inside that folder, into `*file`. Else `*code`.
+bool OpenPlugInSource(const wchar_t* folder, const wchar_t* srcFile, HANDLE* file, DWORD* code);
 // The machine of the image open as `file`.
 bool ReadMachineOf(HANDLE file, ImageMachine* machine);
 // The machine of the editor owning plug-in folder `folder`, found as Start

@@ -21,21 +21,31 @@ namespace {
 
 struct Log {
     HANDLE file = INVALID_HANDLE_VALUE;
+    bool timed = true;  // a log's lines begin with the time; the checker's look ahead does without
 };
 
-// Appends one line as UTF-8, the time first.
+// Appends one line as UTF-8 (to a console, as text), the time first.
 void WriteLogLine(Log* log, const wchar_t* text) {
     if (log->file == INVALID_HANDLE_VALUE) return;
     SYSTEMTIME now;
     GetLocalTime(&now);
+    // 2026-12-08 09:30:05, as log viewers sort it.
+    wchar_t stamp[20] = L"0000-00-00 00:00:00";
+    const WORD parts[] = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    for (size_t i = 0, end = 4; i < 6; end += 3, ++i)
+        for (WORD value = parts[i], at = static_cast<WORD>(end); value && at--; value /= 10)
+            stamp[at] = static_cast<wchar_t>(L'0' + value % 10);
     wchar_t line[2 * kMessageSize];
-    const TextArg args[] = {static_cast<long>(now.wYear), static_cast<long>(now.wMonth), static_cast<long>(now.wDay),
-                            static_cast<long>(now.wHour), static_cast<long>(now.wMinute),
-                            static_cast<long>(now.wSecond), text};
-    FormatText(line, 2 * kMessageSize, L"%ld-%ld-%ld %ld:%ld:%ld\t%s\r\n", args);
+    const TextArg args[] = {stamp, text};
+    FormatText(line, 2 * kMessageSize, log->timed ? L"%s\t%s\r\n" : L"%s\r\n", log->timed ? args : args + 1,
+               log->timed ? 2 : 1);
+    DWORD mode, written;
+    if (GetConsoleMode(log->file, &mode)) {
+        WriteConsoleW(log->file, line, static_cast<DWORD>(WideLength(line)), &written, nullptr);
+        return;
+    }
     char bytes[6 * kMessageSize];
     const int length = WideCharToMultiByte(CP_UTF8, 0, line, -1, bytes, sizeof(bytes), nullptr, nullptr);
-    DWORD written;
     if (length > 1) WriteFile(log->file, bytes, static_cast<DWORD>(length - 1), &written, nullptr);
 }
 
@@ -132,6 +142,7 @@ const wchar_t* SubFolderFor(const UnattendedOptions& options, const PlugInEntry&
 
 struct Run {
     const UnattendedOptions& options;
+    const InstallSetting& setting;
     Log* log;
     unsigned long exitCode = kExitSuccess;
     void Record(Action action, const PlugInEntry* entry, const wchar_t* where, DWORD code,
@@ -163,7 +174,7 @@ void CarryOut(Run* run, const PlugInCatalog& catalog, const long* chosen, size_t
             if (f == 0) {
                 HANDLE source;
                 DWORD code;
-                cell.plugInKnown = OpenPlugInSource(entry.SrcFile, &source, &code) && ReadMachineOf(source, &cell.plugIn);
+                cell.plugInKnown = OpenPlugInSource(run->setting.sourceFolder, entry.SrcFile, &source, &code) && ReadMachineOf(source, &cell.plugIn);
                 if (source != INVALID_HANDLE_VALUE) CloseHandle(source);
             }
             if (!IsSafeRelativeFileName(entry.SrcFile) ||
@@ -192,11 +203,12 @@ void CarryOut(Run* run, const PlugInCatalog& catalog, const long* chosen, size_t
             DWORD code;
             if (run->options.remove) {
                 const RemoveOutcome outcome = RemovePlugInFrom(entry.SrcFile, folder, subFolder, run->options.force,
-                                                               destination, kPathSize, &code);
+                                                               destination, kPathSize, &code, run->setting);
                 run->Record(ActionOf(outcome), &entry, destination[0] ? destination : folder, code);
             } else {
                 const InstallOutcome outcome = InstallPlugInInto(entry.SrcFile, entry.FileVersion, folder, subFolder,
-                                                                 questions, destination, kPathSize, &code);
+                                                                 questions, destination, kPathSize, &code,
+                                                                 run->setting);
                 run->Record(ActionOf(outcome), &entry, destination[0] ? destination : folder, code);
             }
         }
@@ -208,14 +220,14 @@ void CarryOut(Run* run, const PlugInCatalog& catalog, const long* chosen, size_t
     HeapFree(GetProcessHeap(), 0, cells);
 }
 
-unsigned long RunUnattended(const UnattendedOptions& options, Log* log) {
-    Run run{options, log};
+unsigned long RunUnattended(const UnattendedOptions& options, const InstallSetting& setting, Log* log) {
+    Run run{options, setting, log};
     if (options.folder[0] && !IsFolder(options.folder)) {
         LogDecision(log, Action::Failed, nullptr, options.folder, ERROR_PATH_NOT_FOUND, L" (/D names no folder)");
         return kExitBadCommand;
     }
     PlugInCatalog* catalog = nullptr;
-    if (ReadCatalogBesideProgram(&catalog) != CatalogLoad::Loaded) {
+    if (ReadCatalogIn(setting.sourceFolder, &catalog) != CatalogLoad::Loaded) {
         run.Record(Action::Failed, nullptr, L"", ERROR_FILE_NOT_FOUND, L" (no catalog, or no entries in it)");
         return run.exitCode;
     }
@@ -272,6 +284,11 @@ constexpr wchar_t kHelpText[] =
 
 }  // namespace
 
+unsigned long LookAheadUnattended(const UnattendedOptions& options, const wchar_t* folder, HANDLE output) {
+    Log log{output, false};
+    return RunUnattended(options, InstallSetting{folder, false}, &log);
+}
+
 bool RunCommandLine(const wchar_t* commandLine, unsigned long* exitCode) {
     auto* options = static_cast<UnattendedOptions*>(HeapAlloc(GetProcessHeap(), 0, sizeof(UnattendedOptions)));
     if (!options) return false;
@@ -297,7 +314,7 @@ bool RunCommandLine(const wchar_t* commandLine, unsigned long* exitCode) {
                 LogDecision(&log, Action::Failed, nullptr, L"", ERROR_INVALID_PARAMETER, detail);
                 *exitCode = kExitBadCommand;
             } else {
-                *exitCode = RunUnattended(*options, &log);
+                *exitCode = RunUnattended(*options, InstallSetting{}, &log);
             }
             if (log.file != INVALID_HANDLE_VALUE) CloseHandle(log.file);
         }
