@@ -27,20 +27,20 @@ int ShowUnattendedPlan(const wchar_t* folder, const wchar_t* switches, HANDLE ou
     if (!options || !FormatText(line, kMaxCommandLine / 8, L"CorvaneSetup.exe /S %s", args) ||
         ParseCommandLine(line, options) != CommandKind::Unattended) {
         const TextArg problem[] = {options ? options->problem : L""};
-        FormatText(text, kPathSize * 2, L"CorvaneCheck: /S cannot use %s: it would exit with 1639\r\n", problem);
+        FormatText(text, kPathSize * 2, L"CorvaneCheck: /S cannot use %s: it would exit with 1639\n", problem);
         Say(output, text);
         if (options) HeapFree(GetProcessHeap(), 0, options);
         return 2;
     }
     const TextArg shown[] = {line};
-    FormatText(text, kPathSize * 2, L"%s would do, on this machine (nothing is written; /LOG is not opened):\r\n",
+    FormatText(text, kPathSize * 2, L"%s would do, on this machine (nothing is written; /LOG is not opened):\n",
                shown);
     Say(output, text);
     options->log[0] = 0;
     const unsigned long code = LookAheadUnattended(*options, folder, output);
     HeapFree(GetProcessHeap(), 0, options);
     const TextArg exit[] = {static_cast<long>(code)};
-    FormatText(text, kPathSize * 2, L"exit code: %ld\r\n", exit);
+    FormatText(text, kPathSize * 2, L"exit code: %ld\n", exit);
     Say(output, text);
     return code ? 1 : 0;
 }

@@ -24,7 +24,8 @@ struct Log {
     bool timed = true;  // a log's lines begin with the time; the checker's look ahead does without
 };
 
-// Appends one line as UTF-8 (to a console, as text), the time first.
+// Appends one line as UTF-8 (to a console, as text): in a log with the time
+// first and CR LF, for Notepad; to the checker's output as its own lines are.
 void WriteLogLine(Log* log, const wchar_t* text) {
     if (log->file == INVALID_HANDLE_VALUE) return;
     SYSTEMTIME now;
@@ -37,7 +38,7 @@ void WriteLogLine(Log* log, const wchar_t* text) {
             stamp[at] = static_cast<wchar_t>(L'0' + value % 10);
     wchar_t line[2 * kMessageSize];
     const TextArg args[] = {stamp, text};
-    FormatText(line, 2 * kMessageSize, log->timed ? L"%s\t%s\r\n" : L"%s\r\n", log->timed ? args : args + 1,
+    FormatText(line, 2 * kMessageSize, log->timed ? L"%s\t%s\r\n" : L"%s\n", log->timed ? args : args + 1,
                log->timed ? 2 : 1);
     DWORD mode, written;
     if (GetConsoleMode(log->file, &mode)) {
