@@ -214,10 +214,17 @@ void CarryOut(Run* run, const PlugInCatalog& catalog, const long* chosen, size_t
             }
         }
     }
-    for (size_t i = 0; i < chosenCount; ++i)
-        if (!placed[i])
+    // An entry no folder takes is an error, unless it is the build for
+    // another machine of a plug-in that went in: a catalog may carry both.
+    for (size_t i = 0; i < chosenCount; ++i) {
+        bool otherBuildPlaced = false;
+        for (size_t j = 0; j < chosenCount && !placed[i] && !otherBuildPlaced; ++j)
+            otherBuildPlaced = placed[j] && AreBuildsOfOnePlugIn(catalog.Entries[chosen[i]].SrcFile,
+                                                                  catalog.Entries[chosen[j]].SrcFile);
+        if (!placed[i] && !otherBuildPlaced)
             run->Record(Action::Failed, &catalog.Entries[chosen[i]], L"", ERROR_EXE_MACHINE_TYPE_MISMATCH,
                         L" (fits none of the plug-in folders)");
+    }
     HeapFree(GetProcessHeap(), 0, cells);
 }
 

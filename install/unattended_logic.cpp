@@ -179,6 +179,16 @@ void PlanFolder(const ImageMachine* editor, PlanCell* cells, size_t count) {
     }
 }
 
+bool AreBuildsOfOnePlugIn(const wchar_t* srcFileA, const wchar_t* srcFileB) {
+    auto lastPart = [](const wchar_t* path) {
+        const wchar_t* last = path;
+        for (; *path; ++path)
+            if (*path == L'\\' || *path == L'/') last = path + 1;
+        return last;
+    };
+    return *lastPart(srcFileA) && AsciiCaseCompare(lastPart(srcFileA), lastPart(srcFileB)) == 0;
+}
+
 const wchar_t* ActionText(Action action) {
     switch (action) {
     case Action::Installed: return L"installed";

@@ -65,6 +65,11 @@ struct PlanCell {
 // are, the destination is a conflict for both.
 void PlanFolder(const ImageMachine* editor, PlanCell* cells, size_t count);
 
+// Whether two catalog files install under the same file name (their last
+// parts, ASCII case ignored): builds of one plug-in for two machines, of
+// which an editor takes the one it can load.
+bool AreBuildsOfOnePlugIn(const wchar_t* srcFileA, const wchar_t* srcFileB);
+
 // ---- outcomes and the exit code ---------------------------------------------
 
 enum class Action { Installed, UpToDate, NewerKept, DoesNotFit, Removed, Absent, Kept, Failed };
