@@ -45,6 +45,7 @@ for run in $runs; do
     [ "$group" != planting ] || overrides="$overrides;$(grep -v '^#' tests/fixtures/planted-dlls.txt | paste -sd, -)=n,b"
     wrap=""
     [ "$group" != install ] || wrap="sh scripts/ramdisk.sh"  # T: as a small RAM disk
+    case $group in launch|decorations) wrap="sh tests/e2e/restart_after.sh" ;; esac  # they end the shell
     case $group in
         check|package) sh "tests/tools/${group}_test.sh" "$arch" "$root/$build" >"$build/e2e-$group.log" 2>&1 || status=1 ;;
         *) WINEDLLOVERRIDES=$overrides $wrap "$(wine_for "$arch")" "$build/tests/e2e_driver.exe" "$group" "$root/$build/e2e-inputs" >"$build/e2e-$group.log" 2>&1 || status=1 ;;

@@ -216,8 +216,9 @@ private:
 };
 
 // A click on the author's name, and Enter on the focused link, open the
-// address through the shell's https handler.
-void LinkOpensAddress() {
+// address through the shell's https handler, in no folder of the installer's;
+// with the shell ended (last: none is left), nothing opens and nothing is said.
+void LinkOpensAddress(bool shell) {
     Fixture dir(kOneEntry);
     CopyInput(L"link_recorder.exe", dir / L"link_recorder.exe");
     HandlerSwap handler(L"\"" + (dir / L"link_recorder.exe") + L"\" \"%1\"");
@@ -235,18 +236,24 @@ void LinkOpensAddress() {
     POINT at = {};
     Sleep(300);  // let the dialog paint
     CHECK(link && FindLinkPoint(link, &at));
+    if (!shell) EndDesktopShell();
     if (link) {
         PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
         PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
         // Opened by the desktop shell, with the user's rights, not the installer's.
-        auto opened = [](const std::wstring& text) {
+        auto opened = [&](const std::wstring& text) {
             return text.find(L"https://corvane.example/") != std::wstring::npos &&
-                   text.find(L"\nexplorer.exe\n") != std::wstring::npos;
+                   text.find(L"\nexplorer.exe\n") != std::wstring::npos &&
+                   text.find(dir.path, text.rfind(L'\n')) == std::wstring::npos;
         };
-        CHECK(opened(waitRecord()));
-        run.Post(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(link), TRUE);
-        run.PressKey(VK_RETURN);
-        CHECK(opened(waitRecord()));
+        if (!shell) {
+            CHECK(!run.BoxWithin(5000) && !Exists(record));
+        } else {
+            CHECK(opened(waitRecord()));
+            run.Post(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(link), TRUE);
+            run.PressKey(VK_RETURN);
+            CHECK(opened(waitRecord()));
+        }
     }
     CHECK(IsWindowVisible(run.Dialog()));
     run.Exit();
@@ -379,9 +386,10 @@ void RunDecorationsTests() {
     Scenario("placement, icons and the credit link", PlacementIconsAndLink);
     Scenario("no placement, icons or link without a catalog", NoDecorationsWithoutCatalog);
     Scenario("the icon group holds its thirteen images", IconGroupResource);
-    Scenario("the credit link opens its address by click and by Enter", LinkOpensAddress);
+    Scenario("the credit link opens its address by click and by Enter", [] { LinkOpensAddress(true); });
     Scenario("the manifest: system DPI awareness, Windows 7 to 11", ManifestDeclarations);
     Scenario("layout and icons at 100, 150 and 200 %", LayoutAtEachScale);
+    Scenario("no desktop shell: the credit link opens nothing", [] { LinkOpensAddress(false); });
 }
 
 // Saves the dialog as it shows after start-up, or with `picker` the folder

@@ -1,6 +1,7 @@
 #include "tests/e2e/harness.h"
 
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -170,6 +171,20 @@ std::string UnixPath(const std::wstring& path) {
     std::string result = name;
     HeapFree(GetProcessHeap(), 0, name);
     return result;
+}
+
+void EndDesktopShell() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (!lstrcmpiW(entry.szExeFile, L"explorer.exe"))
+            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+                TerminateProcess(process, 1);
+                WaitForSingleObject(process, 5000);
+                CloseHandle(process);
+            }
+    CloseHandle(snapshot);
 }
 
 void StartShell(const std::string& command, const std::wstring& done) {

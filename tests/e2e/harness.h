@@ -83,6 +83,11 @@ int RunShell(const std::string& command);
 // Waits for `file` to be written; false after `timeoutMs`.
 bool WaitForFile(const std::wstring& file, int timeoutMs = 20000);
 
+// Ends the desktop shell (explorer.exe), as any program of the user's can.
+// Under Wine no later start in this wineserver session finds a shell: the
+// group's runner restarts the server afterwards (tests/e2e/restart_after.sh).
+void EndDesktopShell();
+
 // ---- registry ------------------------------------------------------------
 // The editor's version keys replace those of one view: the driver's own (0),
 // or KEY_WOW64_32KEY or KEY_WOW64_64KEY.

@@ -170,6 +170,13 @@ void NotFound() {
     ClearRegistry();
     Launch(run, nowhere);
     EXPECT_BOX(run, kFailure, IDOK);
+    // Photoshop.exe that is no program: a text, a DLL.
+    for (const std::string& bytes : {std::string("MZ text"), ReadBytes(Input(L"CorvaneSharpen.8bf"))}) {
+        WriteBytes(app + L"\\Photoshop.exe", bytes);
+        Launch(run, app + L"\\Plug-Ins");
+        EXPECT_BOX(run, kFailure, IDOK);
+    }
+    CopyInput(L"Photoshop.exe", exe);
     // A folder text too long to read whole is not read cut: cut, it would name
     // the folder above, with its Photoshop.exe.
     Launch(run, app + L"\\" + std::wstring(260, L'x') + L"\\Plug-Ins");
@@ -201,6 +208,22 @@ void NotFound() {
     run.Exit();
 }
 
+// With the desktop shell ended, nothing can start the editor as the user:
+// nothing starts, and the failure box says so. Last: no shell is left.
+void NoShell() {
+    Fixture dir(kCatalog);
+    const std::wstring ps = dir / L"PS";
+    MakeDirs(ps + L"\\Plug-Ins");
+    CopyInput(L"Photoshop.exe", ps + L"\\Photoshop.exe");
+    SetupRun run(dir.exe);
+    EndDesktopShell();
+    Launch(run, ps + L"\\Plug-Ins");
+    EXPECT_BOX(run, kFailure, IDOK);
+    Sleep(2000);
+    CHECK(!Exists(Record(ps)));
+    run.Exit();
+}
+
 }  // namespace
 
 void RunLaunchTests() {
@@ -209,4 +232,5 @@ void RunLaunchTests() {
     Scenario("Photoshop.exe from the .psd open command, quoted, unquoted, unterminated", ByAssociation);
     Scenario("refused association, unstartable program, nothing, relative folder, user's classes: failure box",
              NotFound);
+    Scenario("no desktop shell: nothing started, the failure box", NoShell);
 }
