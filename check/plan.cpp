@@ -37,7 +37,8 @@ int ShowUnattendedPlan(const wchar_t* folder, const wchar_t* switches, HANDLE ou
                shown);
     Say(output, text);
     options->log[0] = 0;
-    const unsigned long code = LookAheadUnattended(*options, folder, output);
+    unsigned long code;
+    LookAheadUnattended(*options, folder, output, &code);
     HeapFree(GetProcessHeap(), 0, options);
     const TextArg exit[] = {static_cast<long>(code)};
     FormatText(text, kPathSize * 2, L"exit code: %ld\n", exit);

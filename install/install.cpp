@@ -68,7 +68,8 @@ bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t*
     else if (ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder, kPathSize) &&
              ReadFolderBoxText(dialog, IDC_SUB_DIR, subFolder, kPathSize))
         outcome = InstallPlugInInto(srcFile, newVersion, folder, subFolder,
-                                    InstallQuestions{dialog, AskMisfit, AskOverwrite}, destination, kPathSize, &code);
+                                    InstallQuestions{dialog, AskMisfit, AskOverwrite}, InstallSetting{}, destination,
+                                    kPathSize, &code);
     if (outcome == InstallOutcome::Failed) FormatFailure(resultText, size, code);
     if (outcome != InstallOutcome::Installed) return false;
     wchar_t shownPath[kPathSize];

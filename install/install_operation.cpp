@@ -83,8 +83,7 @@ bool SameFileBytes(HANDLE a, HANDLE b) {
 
 InstallOutcome InstallPlugInInto(const wchar_t* srcFile, const wchar_t* newVersion, const wchar_t* folder,
                                  const wchar_t* subFolder, const InstallQuestions& questions,
-                                 wchar_t* destinationPath, size_t size, DWORD* code,
-                                 const InstallSetting& setting) {
+                                 const InstallSetting& setting, wchar_t* destinationPath, size_t size, DWORD* code) {
     destinationPath[0] = 0;
     if (!CheckDestinationText(srcFile, folder, subFolder, destinationPath, size, code)) return InstallOutcome::Failed;
     // Opened once, here, and read only through this handle from now on.
@@ -124,8 +123,8 @@ InstallOutcome InstallPlugInInto(const wchar_t* srcFile, const wchar_t* newVersi
 }
 
 RemoveOutcome RemovePlugInFrom(const wchar_t* srcFile, const wchar_t* folder, const wchar_t* subFolder,
-                               bool removeDiffering, wchar_t* destinationPath, size_t size, DWORD* code,
-                               const InstallSetting& setting) {
+                               bool removeDiffering, const InstallSetting& setting, wchar_t* destinationPath,
+                               size_t size, DWORD* code) {
     destinationPath[0] = 0;
     if (!CheckDestinationText(srcFile, folder, subFolder, destinationPath, size, code)) return RemoveOutcome::Failed;
     Destination destination;

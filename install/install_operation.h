@@ -38,8 +38,7 @@ enum class InstallOutcome { Installed, UpToDate, NewerKept, DoesNotFit, Declined
 // composed; `*code` the system's code on Failed.
 InstallOutcome InstallPlugInInto(const wchar_t* srcFile, const wchar_t* newVersion, const wchar_t* folder,
                                  const wchar_t* subFolder, const InstallQuestions& questions,
-                                 wchar_t* destination, size_t size, DWORD* code,
-                                 const InstallSetting& setting = {});
+                                 const InstallSetting& setting, wchar_t* destination, size_t size, DWORD* code);
 
 enum class RemoveOutcome { Removed, Absent, Kept, Failed };
 
@@ -47,8 +46,8 @@ enum class RemoveOutcome { Removed, Absent, Kept, Failed };
 // its bytes are those of the file beside the program or `removeDiffering`
 // says so; never through a link, never anything else. As above otherwise.
 RemoveOutcome RemovePlugInFrom(const wchar_t* srcFile, const wchar_t* folder, const wchar_t* subFolder,
-                               bool removeDiffering, wchar_t* destination, size_t size, DWORD* code,
-                               const InstallSetting& setting = {});
+                               bool removeDiffering, const InstallSetting& setting, wchar_t* destination,
+                               size_t size, DWORD* code);
 
 // The system's text for `code` into `text` (`size` characters); empty when none.
 void FormatSystemError(DWORD code, wchar_t* text, size_t size);

@@ -204,12 +204,12 @@ void CarryOut(Run* run, const PlugInCatalog& catalog, const long* chosen, size_t
             DWORD code;
             if (run->options.remove) {
                 const RemoveOutcome outcome = RemovePlugInFrom(entry.SrcFile, folder, subFolder, run->options.force,
-                                                               destination, kPathSize, &code, run->setting);
+                                                               run->setting, destination, kPathSize, &code);
                 run->Record(ActionOf(outcome), &entry, destination[0] ? destination : folder, code);
             } else {
                 const InstallOutcome outcome = InstallPlugInInto(entry.SrcFile, entry.FileVersion, folder, subFolder,
-                                                                 questions, destination, kPathSize, &code,
-                                                                 run->setting);
+                                                                 questions, run->setting, destination, kPathSize,
+                                                                 &code);
                 run->Record(ActionOf(outcome), &entry, destination[0] ? destination : folder, code);
             }
         }
@@ -228,16 +228,20 @@ void CarryOut(Run* run, const PlugInCatalog& catalog, const long* chosen, size_t
     HeapFree(GetProcessHeap(), 0, cells);
 }
 
-unsigned long RunUnattended(const UnattendedOptions& options, const InstallSetting& setting, Log* log) {
+// The run's exit code into `*exitCode`.
+void RunUnattended(const UnattendedOptions& options, const InstallSetting& setting, Log* log,
+                   unsigned long* exitCode) {
     Run run{options, setting, log};
+    *exitCode = kExitBadCommand;
     if (options.folder[0] && !IsFolder(options.folder)) {
         LogDecision(log, Action::Failed, nullptr, options.folder, ERROR_PATH_NOT_FOUND, L" (/D names no folder)");
-        return kExitBadCommand;
+        return;
     }
     PlugInCatalog* catalog = nullptr;
     if (ReadCatalogIn(setting.sourceFolder, &catalog) != CatalogLoad::Loaded) {
         run.Record(Action::Failed, nullptr, L"", ERROR_FILE_NOT_FOUND, L" (no catalog, or no entries in it)");
-        return run.exitCode;
+        *exitCode = run.exitCode;
+        return;
     }
     // Every name on the command line must name an entry: a typo must not
     // pass as "nothing to do".
@@ -253,7 +257,7 @@ unsigned long RunUnattended(const UnattendedOptions& options, const InstallSetti
             const TextArg args[] = {options.plugIns[n]};
             FormatText(detail, kPathSize + 32, L" (no entry is named %s)", args);
             LogDecision(log, Action::Failed, nullptr, L"", ERROR_INVALID_PARAMETER, detail);
-            return kExitBadCommand;
+            return;
         }
     }
     auto* chosen = static_cast<long*>(HeapAlloc(GetProcessHeap(), 0, sizeof(long) * catalog->Count));
@@ -261,8 +265,8 @@ unsigned long RunUnattended(const UnattendedOptions& options, const InstallSetti
     if (options.folder[0]) {
         folders = static_cast<PlugInFolderList*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(PlugInFolderList)));
         if (folders) WideCopy(folders->folders[folders->count++], kPathSize, options.folder);
-    } else {
-        folders = FindRegistryPlugInFolders();
+    } else if (!FindRegistryPlugInFolders(&folders)) {
+        folders = nullptr;
     }
     if (!chosen || !folders) {
         run.Record(Action::Failed, nullptr, L"", ERROR_NOT_ENOUGH_MEMORY);
@@ -276,7 +280,7 @@ unsigned long RunUnattended(const UnattendedOptions& options, const InstallSetti
     }
     if (chosen) HeapFree(GetProcessHeap(), 0, chosen);
     if (folders) HeapFree(GetProcessHeap(), 0, folders);
-    return run.exitCode;
+    *exitCode = run.exitCode;
 }
 
 constexpr wchar_t kHelpText[] =
@@ -292,9 +296,10 @@ constexpr wchar_t kHelpText[] =
 
 }  // namespace
 
-unsigned long LookAheadUnattended(const UnattendedOptions& options, const wchar_t* folder, HANDLE output) {
+void LookAheadUnattended(const UnattendedOptions& options, const wchar_t* folder, HANDLE output,
+                         unsigned long* exitCode) {
     Log log{output, false};
-    return RunUnattended(options, InstallSetting{folder, false}, &log);
+    RunUnattended(options, InstallSetting{folder, false}, &log, exitCode);
 }
 
 bool RunCommandLine(const wchar_t* commandLine, unsigned long* exitCode) {
@@ -322,7 +327,7 @@ bool RunCommandLine(const wchar_t* commandLine, unsigned long* exitCode) {
                 LogDecision(&log, Action::Failed, nullptr, L"", ERROR_INVALID_PARAMETER, detail);
                 *exitCode = kExitBadCommand;
             } else {
-                *exitCode = RunUnattended(*options, InstallSetting{}, &log);
+                RunUnattended(*options, InstallSetting{}, &log, exitCode);
             }
             if (log.file != INVALID_HANDLE_VALUE) CloseHandle(log.file);
         }

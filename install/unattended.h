@@ -12,5 +12,6 @@ bool RunCommandLine(const wchar_t* commandLine, unsigned long* exitCode);
 
 // What /S with `options` would do on this machine with the catalog and
 // plug-in files in `folder`, written nowhere but to `output` (a line per
-// decision, UTF-8 or to the console); the exit code it would give.
-unsigned long LookAheadUnattended(const UnattendedOptions& options, const wchar_t* folder, HANDLE output);
+// decision, UTF-8 or to the console); `*exitCode` the one it would give.
+void LookAheadUnattended(const UnattendedOptions& options, const wchar_t* folder, HANDLE output,
+                         unsigned long* exitCode);

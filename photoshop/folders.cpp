@@ -77,21 +77,22 @@ bool ReadFolderBoxText(HWND dialog, int id, wchar_t* out, size_t size) {
     return true;
 }
 
-PlugInFolderList* FindRegistryPlugInFolders() {
+bool FindRegistryPlugInFolders(PlugInFolderList** out) {
     auto* list = static_cast<PlugInFolderList*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(PlugInFolderList)));
-    if (!list) return nullptr;
+    *out = list;
+    if (!list) return false;
     // The 32-bit view first, as the program has always read it; then the
     // 64-bit view, the only one where 64-bit editors keep their version keys.
     // On 32-bit Windows both name the one registry, and the second adds nothing.
     AddPlugInFoldersOfView(list, KEY_WOW64_32KEY, 0);
     AddPlugInFoldersOfView(list, KEY_WOW64_64KEY, list->count);
-    return list;
+    return true;
 }
 
 bool FindPlugInFolders(HWND dialog) {
     HWND box = GetDlgItem(dialog, IDC_PLUGIN_DIR);
-    PlugInFolderList* list = FindRegistryPlugInFolders();
-    if (!list) return false;
+    PlugInFolderList* list;
+    if (!FindRegistryPlugInFolders(&list)) return false;
     for (size_t i = 0; i < list->count; ++i)
         SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(list->folders[i]));
     const bool added = list->count > 0;

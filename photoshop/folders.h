@@ -8,13 +8,14 @@
 // it does not fit: cut, it would name another folder.
 bool ReadFolderBoxText(HWND dialog, int id, wchar_t* out, size_t size);
 // The plug-in folders the registry lists (both views, the 32-bit one first),
-// as plain values; free with HeapFree. Null when there is no memory.
+// as plain values, into `*list`; free it with HeapFree. False when there is
+// no memory for it.
 constexpr size_t kMaxPlugInFolders = 128;
 struct PlugInFolderList {
     size_t count;
     wchar_t folders[kMaxPlugInFolders][kPathSize];
 };
-PlugInFolderList* FindRegistryPlugInFolders();
+bool FindRegistryPlugInFolders(PlugInFolderList** list);
 // Fills the plug-in folder list from the registry; true when it added any.
 bool FindPlugInFolders(HWND dialog);
 // Rebuilds the sub-folder list for the folder in the plug-in folder box. With
