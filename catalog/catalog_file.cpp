@@ -26,6 +26,50 @@ void ReadString(void* context, const wchar_t* section, const wchar_t* key, const
     GetPrivateProfileStringW(section, key, fallback, out, static_cast<DWORD>(size), file->path);
 }
 
+}  // namespace
+
+struct KnownVersion {
+    bool used;
+    int found;
+    DWORD volume, indexHigh, indexLow;
+    wchar_t text[kVersionTextSize];
+};
+
+namespace {
+
+KnownVersion* FindKnownVersion(KnownVersion* table, size_t capacity, const BY_HANDLE_FILE_INFORMATION& id) {
+    size_t at = (id.nFileIndexLow * 2654435761u ^ id.nFileIndexHigh ^ id.dwVolumeSerialNumber) & (capacity - 1);
+    for (;; at = (at + 1) & (capacity - 1)) {
+        KnownVersion& known = table[at];
+        if (!known.used || (known.volume == id.dwVolumeSerialNumber && known.indexHigh == id.nFileIndexHigh &&
+                            known.indexLow == id.nFileIndexLow))
+            return &known;
+    }
+}
+
+// The slot for the file `id`, in a table kept at most half full; null when
+// no room can be had (the file is then read without being kept).
+KnownVersion* KnownVersionSlot(CatalogFile* file, const BY_HANDLE_FILE_INFORMATION& id) {
+    if (2 * (file->versionCount + 1) > file->versionCapacity) {
+        const size_t capacity = file->versionCapacity ? 2 * file->versionCapacity : 64;
+        auto* table = static_cast<KnownVersion*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                                           capacity * sizeof(KnownVersion)));
+        if (!table) return nullptr;
+        for (size_t i = 0; i < file->versionCapacity; ++i)
+            if (file->versions[i].used) {
+                BY_HANDLE_FILE_INFORMATION old = {};
+                old.dwVolumeSerialNumber = file->versions[i].volume;
+                old.nFileIndexHigh = file->versions[i].indexHigh;
+                old.nFileIndexLow = file->versions[i].indexLow;
+                *FindKnownVersion(table, capacity, old) = file->versions[i];
+            }
+        if (file->versions) HeapFree(GetProcessHeap(), 0, file->versions);
+        file->versions = table;
+        file->versionCapacity = capacity;
+    }
+    return FindKnownVersion(file->versions, file->versionCapacity, id);
+}
+
 // Read only from a file that lies inside the folder, links followed.
 int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
     auto* file = static_cast<CatalogFile*>(context);
@@ -35,7 +79,21 @@ int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size
     DWORD code;
     HANDLE plugIn = OpenFileInside(file->folder, file->folderFinal, srcFile, &code);
     if (plugIn == INVALID_HANDLE_VALUE) return 0;
-    const int found = GetFileVersionText(plugIn, out, size);
+    BY_HANDLE_FILE_INFORMATION id;
+    KnownVersion* known = GetFileInformationByHandle(plugIn, &id) ? KnownVersionSlot(file, id) : nullptr;
+    int found;
+    // Kept whole only at the catalog's own size.
+    if (known && known->used && size <= kVersionTextSize) {
+        found = known->found;
+        if (found) WideCopy(out, size, known->text);
+    } else {
+        found = GetFileVersionText(plugIn, out, size);
+        if (known && !known->used && size == kVersionTextSize) {
+            *known = KnownVersion{true, found, id.dwVolumeSerialNumber, id.nFileIndexHigh, id.nFileIndexLow, {}};
+            if (found) WideCopy(known->text, kVersionTextSize, out);
+            ++file->versionCount;
+        }
+    }
     CloseHandle(plugIn);
     return found;
 }
@@ -72,11 +130,16 @@ void LocateCatalogFile(const wchar_t* folder, CatalogFile* file) {
                     JoinProgramPath(folder, kCatalogFileName, file->path, kPathSize);
     file->indexKeys = nullptr;
     file->folderFinalRead = 0;
+    file->versions = nullptr;
+    file->versionCount = file->versionCapacity = 0;
 }
 
 void ReleaseCatalogFile(CatalogFile* file) {
     if (file->indexKeys) HeapFree(GetProcessHeap(), 0, file->indexKeys);
     file->indexKeys = nullptr;
+    if (file->versions) HeapFree(GetProcessHeap(), 0, file->versions);
+    file->versions = nullptr;
+    file->versionCount = file->versionCapacity = 0;
 }
 
 CatalogSource CatalogFileSource(CatalogFile* file) {

@@ -8,6 +8,8 @@
 #include "common/checked_file.h"
 #include "common/wide_text.h"
 
+struct KnownVersion;
+
 struct CatalogFile {
     wchar_t folder[kPathSize];  // holds the catalog and the plug-in files
     wchar_t path[kPathSize];    // the catalog
@@ -15,6 +17,10 @@ struct CatalogFile {
     wchar_t* indexKeys;  // the index section's key names, once listed
     int folderFinalRead;  // 0 not yet, 1 read into folderFinal, -1 unreadable
     wchar_t folderFinal[kFinalPathSize];
+    // The version read from each distinct plug-in file, found by the file's
+    // identity: however many entries name a file, however spelt, it is read once.
+    KnownVersion* versions;
+    size_t versionCount, versionCapacity;
 };
 
 // The catalog in `folder`. A folder that is null, or too long for the

@@ -66,15 +66,36 @@ static long IndexKeyUpTo(const wchar_t* name, long count) {
     return number <= count ? number : 0;
 }
 
+// The number an index key of other characters than ASCII might have: the
+// profile reader folds case beyond ASCII (U+0130 to "i", say), so any such
+// character might stand for a letter of "PlugIn"; no case maps one to a digit.
+static long IndexKeyNumberBeyondAscii(const wchar_t* name) {
+    const wchar_t prefix[] = L"plugin";
+    const size_t length = WideLength(name);
+    if (length <= 6 || name[6] == L'0') return 0;
+    long number = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (i < 6) {
+            if (name[i] <= 0x7f && FoldAscii(name[i]) != prefix[i]) return 0;
+            continue;
+        }
+        if (name[i] < L'0' || name[i] > L'9') return 0;
+        const long digit = name[i] - L'0';
+        number = number > (0x7FFFFFFFL - digit) / 10 ? 0x7FFFFFFFL : number * 10 + digit;
+    }
+    return number;
+}
+
 // Marks in the zero-filled block, by a non-zero first character, the entries
-// whose index key the list names. False when a name cannot be judged: the
-// profile reader folds case beyond ASCII, so a name with other characters
-// might still match an index key.
+// whose index key the list names, or might name: a name with other than
+// ASCII characters marks the entry it could stand for, which is then read as
+// any other (a few names cannot make every entry be read).
 static bool MarkListedEntries(const wchar_t* keys, PlugInCatalog* catalog) {
     for (const wchar_t* name = keys; *name; name += WideLength(name) + 1) {
-        for (const wchar_t* c = name; *c; ++c)
-            if (*c > 0x7f) return false;
-        if (long number = IndexKeyUpTo(name, catalog->Count)) catalog->Entries[number - 1].Name[0] = 1;
+        bool ascii = true;
+        for (const wchar_t* c = name; *c; ++c) ascii = ascii && *c <= 0x7f;
+        const long number = ascii ? IndexKeyUpTo(name, catalog->Count) : IndexKeyNumberBeyondAscii(name);
+        if (number > 0 && number <= catalog->Count) catalog->Entries[number - 1].Name[0] = 1;
     }
     return true;
 }

@@ -113,8 +113,7 @@ bool OpenFolderParts(HANDLE* folder, wchar_t* final, const wchar_t* relative, co
         if (!length) break;
         const bool dot = length == 1 && part[0] == L'.';
         *code = ERROR_INVALID_NAME;
-        if ((length == 2 && part[0] == L'.' && part[1] == L'.'))
-            return false;
+        if (length == 2 && part[0] == L'.' && part[1] == L'.') return false;
         for (size_t i = 0; i < length; ++i)
             if (part[i] == L':') return false;
         if (!dot) {
@@ -124,8 +123,11 @@ bool OpenFolderParts(HANDLE* folder, wchar_t* final, const wchar_t* relative, co
                 if (*code == ERROR_FILE_NOT_FOUND || *code == ERROR_DIRECTORY) *code = ERROR_PATH_NOT_FOUND;
                 return false;
             }
-            const bool itself = IsItselfIn(next, final, part, length, code) &&
-                                GetHandleFinalPath(next, final, kFinalPathSize);
+            bool itself = IsItselfIn(next, final, part, length, code);
+            if (itself && !GetHandleFinalPath(next, final, kFinalPathSize)) {
+                itself = false;
+                *code = GetLastError() ? GetLastError() : ERROR_PATH_NOT_FOUND;
+            }
             CloseHandle(*folder);
             *folder = next;
             if (!itself) return false;
@@ -212,6 +214,8 @@ bool CreateTemporaryFile(const Destination& destination, HANDLE* file, const wch
         if (OpenIn(destination.folder, *name, WideLength(*name), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
                    FILE_CREATE, FILE_NON_DIRECTORY_FILE, file, code)) {
             if (IsItselfIn(*file, destination.folderFinal, *name, WideLength(*name), code)) return true;
+            // Under Wine the name is followed anew: swapped for a link already.
+            if (*code == ERROR_INVALID_NAME) *code = ERROR_FILE_INVALID;
             FILE_DISPOSITION_INFO remove = {TRUE};
             SetFileInformationByHandle(*file, FileDispositionInfo, &remove, sizeof(remove));
             CloseHandle(*file);

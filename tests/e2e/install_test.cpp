@@ -301,19 +301,17 @@ void Swaps() {
     const std::string unixFilters = "'" + UnixPath(filters) + "'";
     const std::string restore = "find '" + UnixPath(dir.path) + "' -type l -delete; [ ! -d " + unixFilters +
                                 ".real ] || mv " + unixFilters + ".real " + unixFilters;
-    const struct Row {
-        std::string mode;
-        std::wstring linkTo;
-    } rows[] = {{"temporary", elsewhere}, {"checked", elsewhere}, {"folder", outside}};
+    const std::pair<std::string, std::wstring> rows[] = {{"temporary", elsewhere}, {"checked", elsewhere},
+                                                         {"folder", outside}};
     SetupRun run(dir.exe);
-    for (const Row& row : rows)
+    for (const auto& [mode, linkTo] : rows)
         for (int attempt = 0; attempt < 3; ++attempt) {
             RunShell(restore);
             WriteBytes(target, "old");
             WriteBytes(elsewhere, "not the installer's");
             DeleteFileW(ready.c_str());
             StartShell("python3 '" + Utf8(g_inputs) + "/swap_watcher.py' " + unixFilters + " '" +
-                           UnixPath(row.linkTo) + "' '" + UnixPath(ready) + "' " + row.mode,
+                           UnixPath(linkTo) + "' '" + UnixPath(ready) + "' " + mode,
                        done);
             CHECK(WaitForFile(ready));
             Install(run, dir / L"Plug-Ins", L"Filters");
@@ -321,15 +319,16 @@ void Swaps() {
             MessageBoxInfo box = run.WaitBox(30000);
             run.Answer(box, IDOK);
             CHECK(WaitForFile(done));
-            CheckInt(__FILE__, __LINE__, (row.mode + ": elsewhere untouched").c_str(),
+            CheckInt(__FILE__, __LINE__, (mode + ": elsewhere untouched").c_str(),
                      ReadBytes(elsewhere) == "not the installer's", 1);
-            CHECK(box.text == Success(target).text || box.text == Failure(ERROR_FILE_INVALID).text);
-            const std::string installed = ReadBytes(row.mode == "folder" ? filters + L".real\\CorvaneSharpen.8bf"
+            CheckInt(__FILE__, __LINE__, (mode + ": the box " + Utf8(box.text)).c_str(),
+                     box.text == Success(target).text || box.text == Failure(ERROR_FILE_INVALID).text, 1);
+            const std::string installed = ReadBytes(mode == "folder" ? filters + L".real\\CorvaneSharpen.8bf"
                                                                          : target);
             // Wine renames by name: a link put at the temporary name after
             // the check is moved over the destination (Windows renames by handle).
             CHECK(installed == "old" || installed == plugIn ||
-                  (row.mode == "checked" && installed == "not the installer's"));
+                  (mode == "checked" && installed == "not the installer's"));
             CHECK_INT(RunShell("! (find '" + UnixPath(dir.path) + "' -name '~*' -type f | grep -q .)"), 0);
         }
     RunShell(restore);

@@ -1,12 +1,9 @@
 #!/usr/bin/env python3
 """Plays someone who can write the plug-in folder: once watching FOLDER
-(inotify), writes READY, then, once:
-  temporary  when a temporary file (~...) appears there, puts a symbolic link
-             to TARGET in its place at once;
-  checked    the same when the temporary file is opened again (the check
-             before the rename);
-  folder     when a file is renamed into FOLDER, moves FOLDER aside to
-             FOLDER.real and puts a symbolic link to TARGET in its place.
+(inotify), writes READY; then puts a symbolic link to TARGET in the place of
+a new temporary file (~...) when it appears (MODE temporary) or is opened
+again, by the check before the rename (checked), or, when a file is renamed
+into FOLDER, moves FOLDER to FOLDER.real and the link in its place (folder).
 Ends after one swap, or 20 s.
     swap_watcher.py FOLDER TARGET READY [MODE]"""
 import ctypes
