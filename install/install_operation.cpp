@@ -56,12 +56,20 @@ bool OpenPlugInSource(const wchar_t* folder, const wchar_t* srcFile, HANDLE* fil
     *file = INVALID_HANDLE_VALUE;
     *code = ERROR_INVALID_NAME;
     if (!IsSafeRelativeFileName(srcFile)) return false;
-    if (folder ? !WideCopy(programDir, kPathSize, folder) : !GetProgramDir(programDir, kPathSize))
+    // The folder's final path is had once, as its files are checked against
+    // the one path (and it costs the mount manager's round trips under Wine).
+    static wchar_t lastFolder[kPathSize] = L"", lastFinal[kFinalPathSize] = L"";
+    if (folder ? !WideCopy(programDir, kPathSize, folder) : !GetProgramDir(programDir, kPathSize)) {
         *code = ERROR_FILENAME_EXCED_RANGE;
-    else if (!GetFolderFinalPath(programDir, programFinal, kFinalPathSize))
+    } else if (lastFinal[0] && AsciiCaseCompare(lastFolder, programDir) == 0) {
+        *file = OpenFileInside(programDir, lastFinal, srcFile, code);
+    } else if (!GetFolderFinalPath(programDir, programFinal, kFinalPathSize)) {
         *code = GetLastError() ? GetLastError() : ERROR_PATH_NOT_FOUND;
-    else
+    } else {
+        WideCopy(lastFolder, kPathSize, programDir);
+        WideCopy(lastFinal, kFinalPathSize, programFinal);
         *file = OpenFileInside(programDir, programFinal, srcFile, code);
+    }
     return *file != INVALID_HANDLE_VALUE;
 }
 
@@ -87,19 +95,24 @@ InstallOutcome InstallPlugInInto(const wchar_t* srcFile, const wchar_t* newVersi
     destinationPath[0] = 0;
     if (!CheckDestinationText(srcFile, folder, subFolder, destinationPath, size, code)) return InstallOutcome::Failed;
     // Opened once, here, and read only through this handle from now on.
-    HANDLE source;
-    if (!OpenPlugInSource(setting.sourceFolder, srcFile, &source, code)) return InstallOutcome::Failed;
+    HANDLE source = setting.source;
+    if (source == INVALID_HANDLE_VALUE && !OpenPlugInSource(setting.sourceFolder, srcFile, &source, code))
+        return InstallOutcome::Failed;
+    // Closed here only when opened here.
+    auto release = [&] {
+        if (source != setting.source) CloseHandle(source);
+    };
     // Asked first: No writes nothing.
     ImageMachine plugInMachine, editorMachine;
     if (ReadMachineOf(source, &plugInMachine) && ReadEditorMachine(folder, &editorMachine) &&
         !PlugInFitsEditor(plugInMachine, editorMachine) &&
         !questions.installMisfit(questions.context, srcFile, plugInMachine, editorMachine)) {
-        CloseHandle(source);
+        release();
         return InstallOutcome::DoesNotFit;
     }
     Destination destination;
     if (!OpenDestination(folder, subFolder, srcFile, &destination, code)) {
-        CloseHandle(source);
+        release();
         return InstallOutcome::Failed;
     }
     WideCopy(destinationPath, size, destination.path);
@@ -117,7 +130,7 @@ InstallOutcome InstallPlugInInto(const wchar_t* srcFile, const wchar_t* newVersi
     if (outcome == InstallOutcome::Installed && setting.write && !CopyIntoPlace(source, destination, code))
         outcome = InstallOutcome::Failed;
     if (outcome != InstallOutcome::Failed) *code = 0;
-    CloseHandle(source);
+    release();
     CloseDestination(&destination);
     return outcome;
 }
@@ -135,10 +148,12 @@ RemoveOutcome RemovePlugInFrom(const wchar_t* srcFile, const wchar_t* folder, co
     }
     WideCopy(destinationPath, size, destination.path);
     RemoveOutcome outcome = RemoveOutcome::Failed;
-    HANDLE installed, source = INVALID_HANDLE_VALUE;
+    HANDLE installed, source = setting.source;
     if (!OpenInstalledFile(destination, setting.write ? DELETE : 0, &installed, code)) {
         if (*code == ERROR_FILE_NOT_FOUND || *code == ERROR_PATH_NOT_FOUND) outcome = RemoveOutcome::Absent;
-    } else if (!removeDiffering && (!OpenPlugInSource(setting.sourceFolder, srcFile, &source, code) || !SameFileBytes(installed, source))) {
+    } else if (!removeDiffering &&
+               ((source == INVALID_HANDLE_VALUE && !OpenPlugInSource(setting.sourceFolder, srcFile, &source, code)) ||
+                !SameFileBytes(installed, source))) {
         // Another build, or one the user changed: not ours to delete.
         if (source != INVALID_HANDLE_VALUE) *code = 0;
         outcome = *code ? RemoveOutcome::Failed : RemoveOutcome::Kept;
@@ -150,7 +165,7 @@ RemoveOutcome RemovePlugInFrom(const wchar_t* srcFile, const wchar_t* folder, co
         if (outcome == RemoveOutcome::Failed) *code = GetLastError();
     }
     if (outcome != RemoveOutcome::Failed) *code = 0;
-    if (source != INVALID_HANDLE_VALUE) CloseHandle(source);
+    if (source != INVALID_HANDLE_VALUE && source != setting.source) CloseHandle(source);
     if (installed != INVALID_HANDLE_VALUE) CloseHandle(installed);
     CloseDestination(&destination);
     return outcome;

@@ -25,9 +25,12 @@ struct InstallQuestions {
 
 // Where the plug-in files are read from (null: the program's folder), and
 // whether anything is written: not when the checker looks ahead.
+// `source`: the plug-in file already opened by OpenPlugInSource (kept open
+// for the caller), else INVALID_HANDLE_VALUE and it is opened here.
 struct InstallSetting {
     const wchar_t* sourceFolder = nullptr;
     bool write = true;
+    HANDLE source = INVALID_HANDLE_VALUE;
 };
 
 enum class InstallOutcome { Installed, UpToDate, NewerKept, DoesNotFit, Declined, Failed };

@@ -163,6 +163,14 @@ void CarryOut(Run* run, const PlugInCatalog& catalog, const long* chosen, size_t
         return;
     }
     bool* placed = reinterpret_cast<bool*>(cells + chosenCount);  // fits some folder
+    // Each plug-in file is opened and checked once, and read through that handle in every folder.
+    auto* sources = static_cast<HANDLE*>(HeapAlloc(GetProcessHeap(), 0, chosenCount * sizeof(HANDLE) + 1));
+    if (!sources) {
+        HeapFree(GetProcessHeap(), 0, cells);
+        run->Record(Action::Failed, nullptr, L"", ERROR_NOT_ENOUGH_MEMORY);
+        return;
+    }
+    for (size_t i = 0; i < chosenCount; ++i) sources[i] = INVALID_HANDLE_VALUE;
     Policy policy{run->options.force};
     const InstallQuestions questions{&policy, SkipMisfit, DecideOverwrite};
     for (size_t f = 0; f < folders.count; ++f) {
@@ -173,10 +181,9 @@ void CarryOut(Run* run, const PlugInCatalog& catalog, const long* chosen, size_t
             const PlugInEntry& entry = catalog.Entries[chosen[i]];
             PlanCell& cell = cells[i];
             if (f == 0) {
-                HANDLE source;
                 DWORD code;
-                cell.plugInKnown = OpenPlugInSource(run->setting.sourceFolder, entry.SrcFile, &source, &code) && ReadMachineOf(source, &cell.plugIn);
-                if (source != INVALID_HANDLE_VALUE) CloseHandle(source);
+                cell.plugInKnown = OpenPlugInSource(run->setting.sourceFolder, entry.SrcFile, &sources[i], &code) &&
+                                   ReadMachineOf(sources[i], &cell.plugIn);
             }
             if (!IsSafeRelativeFileName(entry.SrcFile) ||
                 !ComposeInstallDestination(folder, SubFolderFor(run->options, entry, folder), entry.SrcFile,
@@ -202,14 +209,15 @@ void CarryOut(Run* run, const PlugInCatalog& catalog, const long* chosen, size_t
             }
             wchar_t destination[kPathSize];
             DWORD code;
+            InstallSetting setting = run->setting;
+            setting.source = sources[i];
             if (run->options.remove) {
                 const RemoveOutcome outcome = RemovePlugInFrom(entry.SrcFile, folder, subFolder, run->options.force,
-                                                               run->setting, destination, kPathSize, &code);
+                                                               setting, destination, kPathSize, &code);
                 run->Record(ActionOf(outcome), &entry, destination[0] ? destination : folder, code);
             } else {
                 const InstallOutcome outcome = InstallPlugInInto(entry.SrcFile, entry.FileVersion, folder, subFolder,
-                                                                 questions, run->setting, destination, kPathSize,
-                                                                 &code);
+                                                                 questions, setting, destination, kPathSize, &code);
                 run->Record(ActionOf(outcome), &entry, destination[0] ? destination : folder, code);
             }
         }
@@ -225,6 +233,9 @@ void CarryOut(Run* run, const PlugInCatalog& catalog, const long* chosen, size_t
             run->Record(Action::Failed, &catalog.Entries[chosen[i]], L"", ERROR_EXE_MACHINE_TYPE_MISMATCH,
                         L" (fits none of the plug-in folders)");
     }
+    for (size_t i = 0; i < chosenCount; ++i)
+        if (sources[i] != INVALID_HANDLE_VALUE) CloseHandle(sources[i]);
+    HeapFree(GetProcessHeap(), 0, sources);
     HeapFree(GetProcessHeap(), 0, cells);
 }
 
