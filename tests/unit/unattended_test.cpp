@@ -63,7 +63,7 @@ TEST(Unattended, ChosenEntries) {
     EXPECT_FALSE(IsChosenEntry(options, L"锐化大师", L"Other.8bf"));
     ParseCommandLine(L"x /S", &options);
     EXPECT_TRUE(IsChosenEntry(options, L"", L""));
-    EXPECT_TRUE(AreBuildsOfOnePlugIn(L"x86\\Frame.8bf", L"X64/frame.8BF"));
+    EXPECT_TRUE(AreBuildsOfOnePlugIn(L"x86\\Frame.8bf", L"Builds/X64/frame.8BF"));
     EXPECT_FALSE(AreBuildsOfOnePlugIn(L"Frame32.8bf", L"Frame64.8bf"));
 }
 
