@@ -351,6 +351,13 @@ bool CopyIntoPlace(HANDLE source, const Destination& destination, DWORD* code) {
     // temporary file's place would be moved over the destination instead.
     if (!*code && !NameReachesFile(destination, temporary, file)) *code = ERROR_FILE_INVALID;
     if (!*code && (*code = RenameInto(file, destination.folder, destination.name)) != 0) {
+        // Wine can report a rename it made when the folder was moved meanwhile
+        // (8): the name then reaches the file, which is installed and stays.
+        if (NameReachesFile(destination, destination.name, file)) {
+            CloseHandle(file);
+            *code = 0;
+            return true;
+        }
         // Opened by another program since the check: say so, as the check would.
         if (*code == ERROR_ACCESS_DENIED && CheckReplaceable(destination) == ERROR_SHARING_VIOLATION)
             *code = ERROR_SHARING_VIOLATION;
