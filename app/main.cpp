@@ -10,6 +10,7 @@
 #include "common/control_ids.h"
 #include "common/system_libraries.h"
 #include "install/install.h"
+#include "install/unattended.h"
 #include "photoshop/editor.h"
 #include "photoshop/folders.h"
 
@@ -104,6 +105,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     MarkStartStep("process and C runtime");
     // Before any DLL is loaded on the program's behalf.
     RestrictLibrarySearch();
+    // /S works without any window, /? shows the switches; else the dialog.
+    if (unsigned long code; RunCommandLine(GetCommandLineW(), &code)) return static_cast<int>(code);
     g_instance = instance;
     sysdll::CoInitialize(nullptr);
     MarkStartStep("COM (ole32)");

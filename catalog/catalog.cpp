@@ -1,18 +1,12 @@
 #include "catalog/catalog.h"
 
 #include "common/control_ids.h"
-#include "common/program_path.h"
 #include "common/texts.h"
 #include "common/wide_text.h"
 
 bool LoadPlugInCatalog(HWND dialog) {
-    wchar_t folder[kPathSize];
-    CatalogFile file;
-    LocateCatalogFile(GetProgramDir(folder, kPathSize) ? folder : nullptr, &file);
-    const CatalogSource source = CatalogFileSource(&file);
     PlugInCatalog* catalog = nullptr;
-    CatalogLoad result = ReadPlugInCatalog(source, &catalog);
-    ReleaseCatalogFile(&file);
+    CatalogLoad result = ReadCatalogIn(nullptr, &catalog);
     if (result != CatalogLoad::Loaded) {
         EnableWindow(GetDlgItem(dialog, IDC_PLUGIN_LIST), FALSE);
         EnableWindow(GetDlgItem(dialog, IDC_INSTALL), FALSE);

@@ -29,12 +29,18 @@ void LocateCatalogFile(const wchar_t* folder, CatalogFile* file);
 // The installer's reader over `file`: profile reads, version texts of the
 // files beside it, and the process heap.
 CatalogSource CatalogFileSource(CatalogFile* file);
+// Reads the catalog in `folder` (null: beside the program); `*catalog` is
+// set only when Loaded.
+CatalogLoad ReadCatalogIn(const wchar_t* folder, PlugInCatalog** catalog);
 // Frees what reading the catalog kept.
 void ReleaseCatalogFile(CatalogFile* file);
 // Whether `text` (`size` characters) now holds the "FileVersion" string of
 // the image open as `file`, read through that handle only, as the system's
 // version functions read it for this user.
 bool GetFileVersionText(HANDLE file, wchar_t* text, size_t size);
+// The numeric file version (the fixed part) of the same resource, most
+// significant word first.
+bool GetFileVersionNumber(HANDLE file, uint64_t* version);
 // A path would convert to HANDLE silently: a file is read only through the
 // handle that was checked.
 bool GetFileVersionText(const wchar_t* path, wchar_t* text, size_t size) = delete;

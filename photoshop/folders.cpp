@@ -20,16 +20,10 @@ bool FindPlugInFolderOf(const wchar_t* installPath, wchar_t (&folder)[kPathSize]
     return false;
 }
 
-// Whether the folder equals one of the list's first `count` items.
-bool IsListed(HWND list, LRESULT count, const wchar_t* folder) {
-    for (LRESULT item = 0; item < count; ++item) {
-        wchar_t text[kPathSize];
-        LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, item, 0);
-        if (length != CB_ERR && length < static_cast<LRESULT>(kPathSize) &&
-            SendMessageW(list, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text)) != CB_ERR &&
-            SamePlugInFolder(text, folder))
-            return true;
-    }
+// Whether the folder equals one of the list's first `count` folders.
+bool IsListed(const PlugInFolderList& list, size_t count, const wchar_t* folder) {
+    for (size_t item = 0; item < count; ++item)
+        if (SamePlugInFolder(list.folders[item], folder)) return true;
     return false;
 }
 
@@ -39,10 +33,10 @@ bool IsListed(HWND list, LRESULT count, const wchar_t* folder) {
 // so stopping there would hide every newer version after an old leftover. A
 // folder equal to one of the list's first `known` items is left out; the
 // view's own repeats stay, as they always have.
-void AddPlugInFoldersOfView(HWND list, REGSAM view, LRESULT known) {
+void AddPlugInFoldersOfView(PlugInFolderList* list, REGSAM view, size_t known) {
     HKEY root;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPhotoshopKey, 0, KEY_READ | view, &root) != ERROR_SUCCESS) return;
-    for (DWORD index = 0;; ++index) {
+    for (DWORD index = 0; list->count < kMaxPlugInFolders; ++index) {
         wchar_t name[kVersionKeyNameSize];
         DWORD nameSize = kVersionKeyNameSize;
         const LONG enumerated = RegEnumKeyExW(root, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
@@ -55,8 +49,8 @@ void AddPlugInFoldersOfView(HWND list, REGSAM view, LRESULT known) {
         bool readable = ReadRegistryText(version, kApplicationPathValue, installPath, kPathSize + 1);
         RegCloseKey(version);
         wchar_t folder[kPathSize];
-        if (readable && FindPlugInFolderOf(installPath, folder) && !IsListed(list, known, folder))
-            SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder));
+        if (readable && FindPlugInFolderOf(installPath, folder) && !IsListed(*list, known, folder))
+            WideCopy(list->folders[list->count++], kPathSize, folder);
     }
     RegCloseKey(root);
 }
@@ -83,16 +77,27 @@ bool ReadFolderBoxText(HWND dialog, int id, wchar_t* out, size_t size) {
     return true;
 }
 
-bool FindPlugInFolders(HWND dialog) {
-    HWND list = GetDlgItem(dialog, IDC_PLUGIN_DIR);
-    const LRESULT before = SendMessageW(list, CB_GETCOUNT, 0, 0);
+bool FindRegistryPlugInFolders(PlugInFolderList** out) {
+    auto* list = static_cast<PlugInFolderList*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(PlugInFolderList)));
+    *out = list;
+    if (!list) return false;
     // The 32-bit view first, as the program has always read it; then the
     // 64-bit view, the only one where 64-bit editors keep their version keys.
     // On 32-bit Windows both name the one registry, and the second adds nothing.
     AddPlugInFoldersOfView(list, KEY_WOW64_32KEY, 0);
-    AddPlugInFoldersOfView(list, KEY_WOW64_64KEY, SendMessageW(list, CB_GETCOUNT, 0, 0));
-    const bool added = SendMessageW(list, CB_GETCOUNT, 0, 0) > before;
-    if (added) SendMessageW(list, CB_SETCURSEL, 0, 0);
+    AddPlugInFoldersOfView(list, KEY_WOW64_64KEY, list->count);
+    return true;
+}
+
+bool FindPlugInFolders(HWND dialog) {
+    HWND box = GetDlgItem(dialog, IDC_PLUGIN_DIR);
+    PlugInFolderList* list;
+    if (!FindRegistryPlugInFolders(&list)) return false;
+    for (size_t i = 0; i < list->count; ++i)
+        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(list->folders[i]));
+    const bool added = list->count > 0;
+    HeapFree(GetProcessHeap(), 0, list);
+    if (added) SendMessageW(box, CB_SETCURSEL, 0, 0);
     return added;
 }
 

@@ -1,0 +1,17 @@
+// The command line's front: /S installs or removes without any window, /?
+// shows the switches.
+#pragma once
+#include <windows.h>
+
+#include "install/unattended_logic.h"
+
+// Handles the program's command line when it asks for more than the
+// dialog: true, with the process's exit code in `*exitCode`; false when the
+// dialog is to open.
+bool RunCommandLine(const wchar_t* commandLine, unsigned long* exitCode);
+
+// What /S with `options` would do on this machine with the catalog and
+// plug-in files in `folder`, written nowhere but to `output` (a line per
+// decision, UTF-8 or to the console); `*exitCode` the one it would give.
+void LookAheadUnattended(const UnattendedOptions& options, const wchar_t* folder, HANDLE output,
+                         unsigned long* exitCode);
