@@ -9,8 +9,10 @@
 #include "catalog/catalog.h"
 #include "common/control_ids.h"
 #include "common/system_libraries.h"
+#include "common/user_texts.h"
 #include "common/wide_text.h"
 #include "install/install.h"
+#include "install/unattended.h"
 #include "photoshop/photoshop.h"
 
 namespace {
@@ -159,6 +161,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     MarkStartStep("process and C runtime");
     // Before any DLL is loaded on the program's behalf.
     RestrictLibrarySearch();
+    // /S works without any window, /? shows the switches; else the dialog.
+    unsigned long code;
+    switch (RunCommandLine(GetCommandLineW(), &code)) {
+    case CommandLineRun::Help:
+        MessageBoxW(nullptr, kHelpText, kSetupCaption, MB_OK | MB_ICONINFORMATION);
+        return static_cast<int>(code);
+    case CommandLineRun::Done:
+        return static_cast<int>(code);
+    case CommandLineRun::Dialog:
+        break;
+    }
     g_instance = instance;
     sysdll::CoInitialize(nullptr);
     MarkStartStep("COM (ole32)");

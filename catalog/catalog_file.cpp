@@ -186,21 +186,36 @@ bool ReadPaged(void* context, uint64_t offset, void* out, size_t size) {
     return true;
 }
 
-}  // namespace
-
-bool GetFileVersionText(HANDLE file, wchar_t* text, size_t textSize) {
+// The version block of the image open as `file`, in the language the
+// system's resource loader would choose for this user, into `block`
+// (kVersionBlockSize bytes); `*length` is how much of it counts.
+bool ReadVersionBlockOf(HANDLE file, uint8_t* block, size_t* length) {
     PagedImage image;
     image.file = file;
     LARGE_INTEGER fileSize;
     if (!GetFileSizeEx(file, &fileSize)) return false;
     image.fileSize = static_cast<uint64_t>(fileSize.QuadPart);
-    // The languages the system's resource loader would try for this user.
     uint16_t languages[kResourceLanguageCount];
     ResourceLanguageOrder(GetUserDefaultUILanguage(), languages);
+    return ReadVersionBlock(ImageReader{&image, ReadPaged}, languages, kResourceLanguageCount, block, length);
+}
+
+}  // namespace
+
+bool GetFileVersionText(HANDLE file, wchar_t* text, size_t textSize) {
     auto* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kVersionBlockSize));
     if (!block) return false;
-    const bool found =
-        ReadVersionText(ImageReader{&image, ReadPaged}, languages, kResourceLanguageCount, block, text, textSize);
+    size_t length;
+    const bool found = ReadVersionBlockOf(file, block, &length) && VersionTextFromResource(block, length, text, textSize);
+    HeapFree(GetProcessHeap(), 0, block);
+    return found;
+}
+
+bool GetFileVersionNumber(HANDLE file, uint64_t* version) {
+    auto* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kVersionBlockSize));
+    if (!block) return false;
+    size_t length;
+    const bool found = ReadVersionBlockOf(file, block, &length) && FixedVersionFromResource(block, length, version);
     HeapFree(GetProcessHeap(), 0, block);
     return found;
 }

@@ -38,6 +38,9 @@ void ReleaseCatalogFile(CatalogFile* file);
 // the image open as `file`, read through that handle only, as the system's
 // version functions read it for this user.
 bool GetFileVersionText(HANDLE file, wchar_t* text, size_t size);
+// The numeric file version (the fixed part) of the same resource, most
+// significant word first.
+bool GetFileVersionNumber(HANDLE file, uint64_t* version);
 // A path would convert to HANDLE silently: a file is read only through the
 // handle that was checked.
 bool GetFileVersionText(const wchar_t* path, wchar_t* text, size_t size) = delete;

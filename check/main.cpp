@@ -12,6 +12,7 @@
 #include "catalog/catalog_file.h"
 #include "catalog/catalog_keys.h"
 #include "check/check_logic.h"
+#include "check/plan.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"
 #include "common/system_libraries.h"
@@ -282,6 +283,7 @@ int wmain(int argc, wchar_t** argv) {
 
     bool strict = false, files = false;
     const wchar_t* folderArg = nullptr;
+    const wchar_t* planSwitches = nullptr;  // --plan[=SWITCHES]: what /S would do here
     for (int i = 1; i < argc; ++i) {
         const wchar_t* arg = argv[i];
         if (!AsciiCaseCompare(arg, L"--strict")) {
@@ -292,6 +294,8 @@ int wmain(int argc, wchar_t** argv) {
                    !AsciiCaseCompare(arg, L"/?")) {
             for (const wchar_t* line : kHelp) WriteLine(out, L"", line);
             return 0;
+        } else if (!AsciiCaseCompare(arg, L"--plan") || !wcsncmp(arg, L"--plan=", 7)) {
+            planSwitches = arg[6] ? arg + 7 : L"";
         } else if (!AsciiCaseCompare(arg, L"--version")) {
             return PrintVersion(out);
         } else if (arg[0] == L'-') {
@@ -315,6 +319,7 @@ int wmain(int argc, wchar_t** argv) {
         return Usage(out, L"cannot tell the checker's own folder", L"");
     }
 
+    if (planSwitches) return ShowUnattendedPlan(folder, planSwitches, out.handle);
     LocateCatalogFile(folder, &g_file);
     if (!g_file.located) WideCopy(g_file.folder, kPathSize, folder);
     ShowPathAs(folderArg ? folderArg : folder);

@@ -10,6 +10,7 @@ add_executable(unit_tests
     tests/unit/check_test.cpp
     tests/unit/folders_test.cpp
     tests/unit/install_test.cpp
+    tests/unit/unattended_test.cpp
     tests/unit/pe_image_test.cpp
     tests/unit/placement_test.cpp)
 target_compile_options(unit_tests PRIVATE ${sanitizers} -g -Wall -Wextra)

@@ -50,6 +50,8 @@ add_executable(CorvaneSetup WIN32
     catalog/catalog.cpp
     install/install.cpp
     install/destination.cpp
+    install/install_operation.cpp
+    install/unattended.cpp
     photoshop/editor.cpp
     photoshop/folders.cpp
     photoshop/photoshop.cpp
@@ -59,17 +61,22 @@ target_compile_definitions(CorvaneSetup PRIVATE ${win32_definitions})
 target_compile_options(CorvaneSetup PRIVATE ${small_code} -Wall -Wextra)
 target_link_options(CorvaneSetup PRIVATE -municode ${small_link})
 target_link_libraries(CorvaneSetup PRIVATE corvane_catalog_file corvane_logic advapi32 uuid)
+target_include_directories(CorvaneSetup PRIVATE ${CMAKE_BINARY_DIR})
 set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/res/app.ico;${CMAKE_BINARY_DIR}/setup.manifest;${CMAKE_SOURCE_DIR}/common/credit.h;${CMAKE_SOURCE_DIR}/res/version.rc;${CMAKE_BINARY_DIR}/version.h")
 
 # The plug-in maker's checker: a console program over the same catalog code.
-add_executable(CorvaneCheck check/main.cpp check/check.rc)
+# --plan runs the installer's own unattended code with nothing written.
+add_executable(CorvaneCheck check/main.cpp check/plan.cpp check/check.rc install/unattended.cpp
+    install/install_operation.cpp install/destination.cpp photoshop/folders.cpp photoshop/editor.cpp
+    common/user_start.cpp common/registry_text.cpp)
+target_include_directories(CorvaneCheck PRIVATE ${CMAKE_BINARY_DIR})
 set_source_files_properties(check/check.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/common/credit.h;${CMAKE_SOURCE_DIR}/res/version.rc;${CMAKE_BINARY_DIR}/version.h")
-target_compile_definitions(CorvaneCheck PRIVATE ${win32_definitions})
+target_compile_definitions(CorvaneCheck PRIVATE ${win32_definitions} ${system_definitions})
 target_compile_options(CorvaneCheck PRIVATE ${small_code} -Wall -Wextra)
 target_link_options(CorvaneCheck PRIVATE -municode ${small_link})
-target_link_libraries(CorvaneCheck PRIVATE corvane_catalog_file)
+target_link_libraries(CorvaneCheck PRIVATE corvane_catalog_file advapi32 uuid)
 
 # Sample plug-ins: small DLLs named like plug-ins, each with its own version data.
 set(sample_plugins "")

@@ -37,3 +37,15 @@ inline constexpr wchar_t kLaunchFailureText[] =
 inline constexpr wchar_t kAutoCompleteNoteText[] =
     L"SHAutoComplete：插件路径下拉框将不能提供自动完成功能，不过这无关紧要。";
 inline constexpr wchar_t kAutoCompleteNoteCaption[] = L"注意";
+
+// The command line's switches, shown for /?
+inline constexpr wchar_t kHelpText[] =
+    L"CorvaneSetup.exe [/S [/REMOVE] [/FORCE] [/PLUGIN=NAME]... [/SUB=NAME] [/LOG=FILE] [/D=FOLDER]]\r\n\r\n"
+    L"/S\tinstall every catalog entry into every plug-in folder the registry lists, without any window\r\n"
+    L"/REMOVE\tremove instead: only files identical to those beside the program\r\n"
+    L"/FORCE\treplace a newer installed file; with /REMOVE, remove a file that differs\r\n"
+    L"/PLUGIN=NAME\tonly this entry, by Name or SrcFile (repeatable)\r\n"
+    L"/SUB=NAME\tthis sub-folder instead of SubDir1 or SubDir2\r\n"
+    L"/LOG=FILE\tappend what was done to FILE (UTF-8)\r\n"
+    L"/D=FOLDER\tonly this plug-in folder; last on the line, no quotes needed\r\n\r\n"
+    L"Exit codes: 0 done, 1603 failed, 1618 a file is in use (retry later), 1639 unusable command line.";

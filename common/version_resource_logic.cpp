@@ -191,14 +191,30 @@ bool VersionTextFromResource(const uint8_t* block, size_t size, wchar_t* out, si
     return true;
 }
 
-bool ReadVersionText(const ImageReader& image, const uint16_t* languages, size_t languageCount, uint8_t* block,
-                     wchar_t* out, size_t outSize) {
+bool ReadVersionBlock(const ImageReader& image, const uint16_t* languages, size_t languageCount, uint8_t* block,
+                      size_t* length) {
     uint64_t offset;
     uint32_t size;
     if (!FindVersionResource(image, languages, languageCount, &offset, &size)) return false;
     const size_t read = std::min<size_t>(size, kVersionBlockSize);
     if (read < 2 || !image.read(image.context, offset, block, read)) return false;
-    const size_t length = std::max<size_t>(read, Le16(block));
-    std::memset(block + read, 0, length - read);
-    return VersionTextFromResource(block, length, out, outSize);
+    *length = std::max<size_t>(read, Le16(block));
+    std::memset(block + read, 0, *length - read);
+    return true;
+}
+
+bool ReadVersionText(const ImageReader& image, const uint16_t* languages, size_t languageCount, uint8_t* block,
+                     wchar_t* out, size_t outSize) {
+    size_t length;
+    return ReadVersionBlock(image, languages, languageCount, block, &length) &&
+           VersionTextFromResource(block, length, out, outSize);
+}
+
+bool FixedVersionFromResource(const uint8_t* block, size_t size, uint64_t* version) {
+    VersionNode root;
+    if (!ReadVersionNode(block, 0, size, &root) || root.valueEnd - root.value < 16) return false;
+    const uint8_t* fixed = block + root.value;
+    if (Le32(fixed) != 0xFEEF04BDu) return false;
+    *version = uint64_t{Le32(fixed + 8)} << 32 | Le32(fixed + 12);
+    return true;
 }

@@ -37,6 +37,17 @@ bool VersionTextFromResource(const uint8_t* block, size_t size, wchar_t* out, si
 // A version block never exceeds its root's 16-bit length.
 constexpr size_t kVersionBlockSize = 0xffff;
 
+// The resource found and its block read into `block` (kVersionBlockSize
+// bytes) from its start, however large the resource or however much longer
+// its root says it is (what it lacks reads as zeros, as in the zero-filled
+// block of the system's reader); `*length` is the block's length.
+bool ReadVersionBlock(const ImageReader& image, const uint16_t* languages, size_t languageCount, uint8_t* block,
+                      size_t* length);
+
+// The numeric file version of the fixed part (VS_FIXEDFILEINFO), most
+// significant word first. False when the block has none.
+bool FixedVersionFromResource(const uint8_t* block, size_t size, uint64_t* version);
+
 // Both steps: the resource found, its block read into `block`
 // (kVersionBlockSize bytes) from its start, however large the resource or
 // however much longer its root says it is (what it lacks reads as zeros, as

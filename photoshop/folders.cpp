@@ -75,15 +75,16 @@ bool AddName(SubFolderList* list, const wchar_t* name) {
 
 }  // namespace
 
-PlugInFolderList* FindRegistryPlugInFolders() {
+bool FindRegistryPlugInFolders(PlugInFolderList** out) {
     auto* list = static_cast<PlugInFolderList*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(PlugInFolderList)));
-    if (!list) return nullptr;
+    *out = list;
+    if (!list) return false;
     // The 32-bit view first, as the program has always read it; then the
     // 64-bit view, the only one where 64-bit editors keep their version keys.
     // On 32-bit Windows both name the one registry, and the second adds nothing.
     AddPlugInFoldersOfView(list, KEY_WOW64_32KEY, 0);
     AddPlugInFoldersOfView(list, KEY_WOW64_64KEY, list->count);
-    return list;
+    return true;
 }
 
 void FreePlugInFolderList(PlugInFolderList* list) {

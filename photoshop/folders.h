@@ -6,13 +6,14 @@
 #include "common/wide_text.h"
 
 // The plug-in folders the registry lists (both views, the 32-bit one first),
-// as plain values; free with FreePlugInFolderList. Null when there is no memory.
+// as plain values, into `*list`; free it with FreePlugInFolderList. False when
+// there is no memory for it.
 constexpr size_t kMaxPlugInFolders = 128;
 struct PlugInFolderList {
     size_t count;
     wchar_t folders[kMaxPlugInFolders][kPathSize];
 };
-PlugInFolderList* FindRegistryPlugInFolders();
+bool FindRegistryPlugInFolders(PlugInFolderList** list);
 void FreePlugInFolderList(PlugInFolderList* list);
 
 // The sub-folders of a plug-in folder, in the listing's order, and the one

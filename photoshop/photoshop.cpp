@@ -24,8 +24,8 @@ bool StartsWithItem(void* context, int item, const wchar_t* prefix) {
 
 bool FindPlugInFolders(HWND dialog) {
     HWND box = GetDlgItem(dialog, IDC_PLUGIN_DIR);
-    PlugInFolderList* list = FindRegistryPlugInFolders();
-    if (!list) return false;
+    PlugInFolderList* list;
+    if (!FindRegistryPlugInFolders(&list)) return false;
     for (size_t i = 0; i < list->count; ++i)
         SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(list->folders[i]));
     const bool added = list->count > 0;

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Times the program under Wine against baselines of the benchmark's own
 # (tests/bench/), on both builds, in a fresh prefix on its own display:
-#   scripts/bench.sh [RUNS [FIGURE...]]   FIGURE: start catalog huge checker keystroke install version
+#   scripts/bench.sh [RUNS [FIGURE...]]   FIGURE: start catalog huge checker keystroke install version unattended
 # Each line: the program's median, the baseline's, their ratio, and the spread
 # (interquartile range over median) of each, flagged with ! above 20 %.
 set -eu

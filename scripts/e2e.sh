@@ -2,7 +2,7 @@
 # Runs end-to-end groups quickly during development, without the full suite:
 #   scripts/e2e.sh install                 one group on both builds
 #   scripts/e2e.sh install.i686 dialog.x86_64   one group on one build
-# Groups: dialog catalog folders install launch decorations planting, and
+# Groups: dialog catalog folders install launch decorations planting unattended, and
 # check and package (the plug-in maker's checker and packager). The prefix
 # (CORVANE_TEST_PREFIX, default build/dev-prefix) is kept between runs.
 set -eu

@@ -17,6 +17,7 @@ void RunSmokeTests();
 void RunLaunchTests();
 void RunDecorationsTests();
 void RunPlantingTests();
+void RunUnattendedTests();
 int TakeScreenshot(const std::wstring& exe, const std::wstring& out, bool picker);
 
 int wmain(int argc, wchar_t** argv) {
@@ -37,7 +38,7 @@ int wmain(int argc, wchar_t** argv) {
         void (*run)();
     } const groups[] = {{L"dialog", RunDialogTests},   {L"catalog", RunCatalogTests}, {L"folders", RunFoldersTests},
                         {L"install", RunInstallTests}, {L"launch", RunLaunchTests},   {L"decorations", RunDecorationsTests},
-                        {L"planting", RunPlantingTests}, {L"smoke", RunSmokeTests}};
+                        {L"planting", RunPlantingTests}, {L"unattended", RunUnattendedTests}, {L"smoke", RunSmokeTests}};
     for (const Group& group : groups)
         if (!wcscmp(argv[1], group.name)) {
             group.run();

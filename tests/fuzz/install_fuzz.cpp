@@ -1,10 +1,12 @@
 // The installation destination and the launch paths and commands; the first
 // byte picks the function.
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 
 #include "fuzz_support.h"
 #include "install/install_logic.h"
+#include "install/unattended_logic.h"
 #include "photoshop/editor_locations.h"
 #include "photoshop/editor_logic.h"
 
@@ -104,11 +106,25 @@ void OpenCommand(FuzzInput& in) {
     }
 }
 
+// Any command line: every kept value terminated within its buffer, and /D
+// and /LOG only as usable absolute paths.
+void CommandLine(FuzzInput& in) {
+    const std::wstring line = in.Text();
+    static UnattendedOptions options;
+    const CommandKind kind = ParseCommandLine(line.c_str(), &options);
+    CONTRACT(options.plugInCount <= kMaxNamedPlugIns);
+    for (const wchar_t* text : {options.folder, options.subFolder, options.log, options.problem})
+        CONTRACT(WideLength(text) < kPathSize);
+    if (kind == CommandKind::Unattended) CONTRACT(!options.folder[0] || IsUsableAbsolutePath(options.folder));
+    CONTRACT(!options.log[0] || IsUsableAbsolutePath(options.log));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
-    void (*const areas[])(FuzzInput&) = {Destination, PhotoshopPath, CommandKey, OpenCommand, TemporaryPath};
+    void (*const areas[])(FuzzInput&) = {Destination, PhotoshopPath, CommandKey, OpenCommand, TemporaryPath,
+                                                  CommandLine};
     areas[in.Byte() % (sizeof(areas) / sizeof(areas[0]))](in);
     return 0;
 }

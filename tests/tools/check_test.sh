@@ -308,5 +308,15 @@ expect not-a-folder 2 "$checker" "$(win clean)\\Corvane.ini" <<EOF
 CorvaneCheck: not a folder: $(win clean)\\Corvane.ini $usage
 EOF
 
+# --plan: what /S would do into one folder, with nothing written there.
+mkdir -p "$work/ps/Effects" && cp "$plugins/CorvaneFrame.8bf" "$work/ps/Effects/"
+expect plan 0 "$checker" "--plan=/D=$(win ps)" "$(win clean)" <<EOF
+CorvaneSetup.exe /S /D=$(win ps) would do, on this machine (nothing is written; /LOG is not opened):
+installed	锐化大师 (CorvaneSharpen.8bf)	$(win ps)\\CorvaneSharpen.8bf	[ 0 ] Success.
+up to date	Frame (corvaneframe.8bf)	$(win ps)\\Effects\\corvaneframe.8bf	[ 0 ] Success.
+exit code: 0
+EOF
+[ ! -e "$work/ps/CorvaneSharpen.8bf" ] || { failed=$((failed + 1)); echo "FAIL plan wrote a file"; }
+
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]
