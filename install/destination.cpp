@@ -270,7 +270,10 @@ void DeleteThrough(HANDLE file) {
 
 bool OpenDestination(const wchar_t* folder, const wchar_t* subFolder, const wchar_t* srcFile, Destination* out,
                      DWORD* code) {
-    *out = Destination{};
+    // Field by field: a whole empty value would be a 2.5 KiB constant in the program.
+    out->folder = INVALID_HANDLE_VALUE;
+    out->path[0] = out->folderFinal[0] = 0;
+    out->name = nullptr;
     *code = ERROR_PATH_NOT_FOUND;
     if (IsBlankFolderText(folder)) return false;
     // A path cut to fit would name another file: refuse it instead.
@@ -338,6 +341,13 @@ bool CopyIntoPlace(HANDLE source, const Destination& destination, DWORD* code) {
             CloseHandle(file);
             *code = 0;
             return true;
+        }
+        // Gone from its temporary name all the same: renamed somewhere, or
+        // swapped; reported and left alone, never deleted through the handle.
+        if (!NameReachesFile(destination, temporary, file)) {
+            CloseHandle(file);
+            *code = ERROR_FILE_INVALID;
+            return false;
         }
         // Opened by another program since the check: say so, as the check would.
         DWORD check;
