@@ -41,20 +41,20 @@ bool IsStartableProgram(const wchar_t* path) {
     return IsAbsolutePath(path) && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-}  // namespace
-
-// A blank or relative folder text, or none, names no editor: the association does.
-bool FindPhotoshopProgram(const wchar_t* folder, wchar_t* path, size_t size) {
-    return (folder && DerivePhotoshopPath(folder, path, size) && IsStartableProgram(path)) ||
-           (FindPhotoshopByAssociation(path, size) && IsStartableProgram(path));
-}
-
 // Whether the file open as `file` is a program (a PE image that is no DLL):
 // the shell would "open" anything else by its type, or report success for a
 // file that starts nothing.
 bool IsProgramImage(HANDLE file) {
     PeImageInfo info;
     return GetFileType(file) == FILE_TYPE_DISK && ReadPeImageInfo(FileImageReader(file), &info) && !info.isDll;
+}
+
+}  // namespace
+
+// A blank or relative folder text, or none, names no editor: the association does.
+bool FindPhotoshopProgram(const wchar_t* folder, wchar_t* path, size_t size) {
+    return (folder && DerivePhotoshopPath(folder, path, size) && IsStartableProgram(path)) ||
+           (FindPhotoshopByAssociation(path, size) && IsStartableProgram(path));
 }
 
 bool LaunchPhotoshop(const wchar_t* folder) {
