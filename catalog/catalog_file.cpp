@@ -230,12 +230,17 @@ CatalogSource CatalogFileSource(CatalogFile* file) {
 
 namespace {
 
-// The headers and the resource tree are read a few bytes at a time: each
-// 4 KiB page is read from the file once (a file read costs a system call).
+// The headers and the resource tree are read a few bytes at a time: the
+// file's first 16 KiB, which hold the headers and in a small plug-in the
+// resources too, in one read (each read costs a round trip under Wine), and
+// beyond them each 4 KiB page once.
 struct PagedImage {
     static constexpr uint64_t kPage = 4096;
+    static constexpr size_t kHead = 16384;
     HANDLE file;
     uint64_t fileSize;
+    size_t headSize;
+    uint8_t head[kHead];
     uint64_t pageOffset = UINT64_MAX;
     uint8_t page[kPage];
 };
@@ -243,6 +248,10 @@ struct PagedImage {
 bool ReadPaged(void* context, uint64_t offset, void* out, size_t size) {
     auto* image = static_cast<PagedImage*>(context);
     if (offset > image->fileSize || size > image->fileSize - offset) return false;
+    if (offset + size <= image->headSize) {
+        CopyMemory(out, image->head + offset, size);
+        return true;
+    }
     const uint64_t start = offset & ~(PagedImage::kPage - 1);
     if (offset + size > start + PagedImage::kPage) return ReadFileAt(image->file, offset, out, size);
     if (image->pageOffset != start) {
@@ -257,18 +266,28 @@ bool ReadPaged(void* context, uint64_t offset, void* out, size_t size) {
 }  // namespace
 
 bool GetFileVersionText(HANDLE file, wchar_t* text, size_t textSize) {
-    PagedImage image;
-    image.file = file;
-    LARGE_INTEGER fileSize;
-    if (!GetFileSizeEx(file, &fileSize)) return false;
-    image.fileSize = static_cast<uint64_t>(fileSize.QuadPart);
-    // The languages the system's resource loader would try for this user.
-    uint16_t languages[kResourceLanguageCount];
-    ResourceLanguageOrder(GetUserDefaultUILanguage(), languages);
     auto* block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kVersionBlockSize));
     if (!block) return false;
-    const bool found =
-        ReadVersionText(ImageReader{&image, ReadPaged}, languages, kResourceLanguageCount, block, text, textSize);
+    PagedImage image;
+    image.file = file;
+    OVERLAPPED at = {};
+    DWORD read = 0;
+    bool found = ReadFile(file, image.head, PagedImage::kHead, &read, &at) != FALSE;
+    image.headSize = read;
+    image.fileSize = read;
+    // A short read ended at the end of the file; a full one may not have.
+    LARGE_INTEGER fileSize;
+    if (found && read == PagedImage::kHead) {
+        found = GetFileSizeEx(file, &fileSize) && static_cast<uint64_t>(fileSize.QuadPart) >= read;
+        image.fileSize = static_cast<uint64_t>(fileSize.QuadPart);
+    }
+    if (found) {
+        // The languages the system's resource loader would try for this user.
+        uint16_t languages[kResourceLanguageCount];
+        ResourceLanguageOrder(GetUserDefaultUILanguage(), languages);
+        found = ReadVersionText(ImageReader{&image, ReadPaged}, languages, kResourceLanguageCount, block, text,
+                                textSize);
+    }
     HeapFree(GetProcessHeap(), 0, block);
     return found;
 }
