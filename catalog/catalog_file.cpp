@@ -83,25 +83,26 @@ void ReadString(void* context, const wchar_t* section, const wchar_t* key, const
 struct KnownVersion {
     bool used;
     int found;
-    DWORD parent;  // the folder that holds the file: an index into the known folders
-    uint64_t index;
+    // Where the file lies: a known folder's number, or above 2^32 its volume's
+    // serial number; and its index there.
+    uint64_t place, index;
     wchar_t text[kVersionTextSize];
 };
 
 namespace {
 
-KnownVersion* FindKnownVersion(KnownVersion* table, size_t capacity, DWORD parent, uint64_t index) {
-    size_t at = static_cast<size_t>((index * 2654435761u) ^ (index >> 32) ^ parent) & (capacity - 1);
+KnownVersion* FindKnownVersion(KnownVersion* table, size_t capacity, uint64_t place, uint64_t index) {
+    size_t at = static_cast<size_t>((index * 2654435761u) ^ (index >> 32) ^ place ^ (place >> 32)) & (capacity - 1);
     for (;; at = (at + 1) & (capacity - 1)) {
         KnownVersion& known = table[at];
-        if (!known.used || (known.parent == parent && known.index == index)) return &known;
+        if (!known.used || (known.place == place && known.index == index)) return &known;
     }
 }
 
-// The slot for the file `index` in folder `parent`, in a table kept at most
+// The slot for the file `index` at `place`, in a table kept at most
 // half full; null when no room can be had (the file is then read without
 // being kept).
-KnownVersion* KnownVersionSlot(CatalogFile* file, DWORD parent, uint64_t index) {
+KnownVersion* KnownVersionSlot(CatalogFile* file, uint64_t place, uint64_t index) {
     if (2 * (file->versionCount + 1) > file->versionCapacity) {
         const size_t capacity = file->versionCapacity ? 2 * file->versionCapacity : 64;
         auto* table = static_cast<KnownVersion*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
@@ -109,19 +110,20 @@ KnownVersion* KnownVersionSlot(CatalogFile* file, DWORD parent, uint64_t index) 
         if (!table) return nullptr;
         for (size_t i = 0; i < file->versionCapacity; ++i)
             if (file->versions[i].used)
-                *FindKnownVersion(table, capacity, file->versions[i].parent, file->versions[i].index) =
+                *FindKnownVersion(table, capacity, file->versions[i].place, file->versions[i].index) =
                     file->versions[i];
         if (file->versions) HeapFree(GetProcessHeap(), 0, file->versions);
         file->versions = table;
         file->versionCapacity = capacity;
     }
-    return FindKnownVersion(file->versions, file->versionCapacity, parent, index);
+    return FindKnownVersion(file->versions, file->versionCapacity, place, index);
 }
 
 // The number of the folder that holds the file at `final`, among the few
 // kept; false beyond them. A file's index is unique on its volume and a
 // folder lies on one volume, so folder and index name one file, found
-// without asking the volume for its serial number (slow under Wine).
+// without asking the volume for its serial number (slow under Wine), which
+// tells the files of other folders apart.
 bool ParentFolder(CatalogFile* file, const wchar_t* final, DWORD* parent) {
     size_t length = WideLength(final);
     while (length && final[length - 1] != L'\\') --length;
@@ -149,10 +151,16 @@ int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size
     HANDLE plugIn = OpenFileInside(file->folder, file->folderFinal, srcFile, &code, final);
     if (plugIn == INVALID_HANDLE_VALUE) return 0;
     DWORD parent;
-    uint64_t index;
-    KnownVersion* known = GetFileIndex(plugIn, &index) && ParentFolder(file, final, &parent)
-                              ? KnownVersionSlot(file, parent, index)
-                              : nullptr;
+    uint64_t place = 0, index = 0;
+    BY_HANDLE_FILE_INFORMATION id;
+    bool identified = GetFileIndex(plugIn, &index) && ParentFolder(file, final, &parent);
+    if (identified) {
+        place = parent;
+    } else if ((identified = GetFileInformationByHandle(plugIn, &id))) {
+        place = (uint64_t{1} << 32) | id.dwVolumeSerialNumber;
+        index = (static_cast<uint64_t>(id.nFileIndexHigh) << 32) | id.nFileIndexLow;
+    }
+    KnownVersion* known = identified ? KnownVersionSlot(file, place, index) : nullptr;
     int found;
     // Kept whole only at the catalog's own size.
     if (known && known->used && size <= kVersionTextSize) {
@@ -161,7 +169,7 @@ int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size
     } else {
         found = GetFileVersionText(plugIn, out, size);
         if (known && !known->used && size == kVersionTextSize) {
-            *known = KnownVersion{true, found, parent, index, {}};
+            *known = KnownVersion{true, found, place, index, {}};
             if (found) WideCopy(known->text, kVersionTextSize, out);
             ++file->versionCount;
         }

@@ -10,8 +10,8 @@
 #include "common/wide_text.h"
 
 struct KnownVersion;
-// Folders of plug-in files told apart when finding a file read before;
-// a file in any other is read each time it is named.
+// Folders of plug-in files kept to find a file read before by its folder;
+// a file in any other is found by its volume.
 constexpr DWORD kKnownFolders = 16;
 
 struct CatalogFile {
