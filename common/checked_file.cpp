@@ -60,7 +60,7 @@ bool GetFileIndex(HANDLE file, uint64_t* index) {
         ULONG_PTR information;
     };
     using Query = LONG(WINAPI*)(HANDLE, Status*, void*, ULONG, int);
-    static const auto query = reinterpret_cast<Query>(
+    const auto query = reinterpret_cast<Query>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
     constexpr int kFileInternalInformation = 6;
     Status status;
