@@ -21,8 +21,12 @@ bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out, size_t size);
 // Opens `name` below `folder`, whose final path is `folderFinal`, for
 // reading: only a file whose final path lies inside the folder. Otherwise
 // INVALID_HANDLE_VALUE and `*code`: ERROR_INVALID_NAME when it lies outside
-// (through a link), else the code of the open.
-HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, DWORD* code);
+// (through a link), else the code of the open. `final`, when given, receives
+// the file's final path (kFinalPathSize characters).
+HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, DWORD* code,
+                      wchar_t* final = nullptr);
+// The file's index on its volume (unique there while the file exists).
+bool GetFileIndex(HANDLE file, uint64_t* index);
 
 // Reads exactly `size` bytes at `offset` of the file open as `file`.
 bool ReadFileAt(HANDLE file, uint64_t offset, void* out, size_t size);
