@@ -5,10 +5,14 @@
 #include <windows.h>
 
 #include "catalog/catalog_logic.h"
+#include "catalog/profile_image_logic.h"
 #include "common/checked_file.h"
 #include "common/wide_text.h"
 
 struct KnownVersion;
+// Folders of plug-in files kept to find a file read before by its folder;
+// a file in any other is found by its volume.
+constexpr DWORD kKnownFolders = 16;
 
 struct CatalogFile {
     wchar_t folder[kPathSize];  // holds the catalog and the plug-in files
@@ -21,6 +25,13 @@ struct CatalogFile {
     // identity: however many entries name a file, however spelt, it is read once.
     KnownVersion* versions;
     size_t versionCount, versionCapacity;
+    wchar_t (*parents)[kFinalPathSize];  // the folders that hold the files read
+    DWORD parentCount;
+    // The catalog's text, read once through one handle, answering the key
+    // reads it claims, or left to the profile functions.
+    enum class ImageRead { NotRead, Read, LeftToProfile } imageRead;
+    ProfileImage image;
+    void* imageBlock;
 };
 
 // The catalog in `folder`. A folder that is null, or too long for the

@@ -123,7 +123,7 @@ void OpenPlugIn(void* context, const wchar_t* srcFile, PlugInFile* out) {
     auto* file = static_cast<CatalogFile*>(context);
     DWORD code = g_folderFinalCode;
     HANDLE handle;
-    if (code || !OpenFileInside(file->folder, g_folderFinal, srcFile, &handle, &code)) {
+    if (code || !OpenFileInside(file->folder, g_folderFinal, srcFile, nullptr, &handle, &code)) {
         out->state = StateOf(code);
         out->code = code;
         return;

@@ -19,8 +19,8 @@ bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out, size_t size) {
     return found;
 }
 
-bool OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, HANDLE* opened,
-                    DWORD* code) {
+bool OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, wchar_t* finalOut,
+                    HANDLE* opened, DWORD* code) {
     *opened = INVALID_HANDLE_VALUE;
     wchar_t path[kPathSize];
     if (!IsSafeRelativeFileName(name) || !JoinProgramPath(folder, name, path, kPathSize)) {
@@ -33,15 +33,19 @@ bool OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wch
         *code = GetLastError();
         return false;
     }
-    wchar_t final[kFinalPathSize];
-    BY_HANDLE_FILE_INFORMATION info;
+    wchar_t own[kFinalPathSize];
+    wchar_t* final = finalOut ? finalOut : own;
+    // The attributes alone: the full information asks the volume for its
+    // serial number, a slow round trip under Wine.
+    FILE_ATTRIBUTE_TAG_INFO info;
     if (!GetHandleFinalPath(file, final, kFinalPathSize)) {
         // The system's own reason, not "outside the folder", which is unknown.
         *code = GetLastError();
         if (!*code) *code = ERROR_INVALID_NAME;
     } else if (!IsInsideFolder(folderFinal, final)) {
         *code = ERROR_INVALID_NAME;
-    } else if (!GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    } else if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info) ||
+               (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         *code = ERROR_ACCESS_DENIED;  // what copying a folder as a file says
     } else {
         *opened = file;
@@ -49,6 +53,23 @@ bool OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wch
     }
     CloseHandle(file);
     return false;
+}
+
+bool GetFileIndex(HANDLE file, uint64_t* index) {
+    // ntdll is in every process from its start: nothing is loaded by name.
+    struct Status {
+        LONG status;
+        ULONG_PTR information;
+    };
+    using Query = LONG(WINAPI*)(HANDLE, Status*, void*, ULONG, int);
+    const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    constexpr int kFileInternalInformation = 6;
+    Status status;
+    LARGE_INTEGER value;
+    if (!query || query(file, &status, &value, sizeof value, kFileInternalInformation) < 0) return false;
+    *index = static_cast<uint64_t>(value.QuadPart);
+    return true;
 }
 
 bool ReadFileAt(HANDLE file, uint64_t offset, void* out, size_t size) {

@@ -21,9 +21,12 @@ bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out, size_t size);
 // Opens `name` below `folder`, whose final path is `folderFinal`, for
 // reading, into `*file`: only a file whose final path lies inside the folder.
 // Else `*file` is INVALID_HANDLE_VALUE and `*code` ERROR_INVALID_NAME when it
-// lies outside (through a link), else the code of the open.
-bool OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, HANDLE* file,
-                    DWORD* code);
+// lies outside (through a link), else the code of the open. `final`, when not
+// null, receives the file's final path (kFinalPathSize characters).
+bool OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, wchar_t* final,
+                    HANDLE* file, DWORD* code);
+// The file's index on its volume (unique there while the file exists).
+bool GetFileIndex(HANDLE file, uint64_t* index);
 
 // Reads exactly `size` bytes at `offset` of the file open as `file`.
 bool ReadFileAt(HANDLE file, uint64_t offset, void* out, size_t size);

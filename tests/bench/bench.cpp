@@ -213,14 +213,15 @@ void CatalogFigure() {
 }
 
 // Large catalogs, each against the same dialog: Count=100000 with 3 entries
-// written, the same with one index key beyond ASCII, and 2,000 entries of
-// their own plug-in file each.
+// written, the same with one index key beyond ASCII, and 2,000 and 20,000
+// entries of their own plug-in file each.
 void HugeCountFigure() {
     const std::wstring threeWritten = CatalogText(100000, 3, L"CorvaneSharpen.8bf");
     const struct { const char* name; std::wstring catalog; long files; } rows[] = {
         {"start, Count=100000 with 3 written", threeWritten, 0},
         {"start, the same and PlugIn\u01301=P1", L"[PlugInInfo]\r\nPlugIn\u01301=P1\r\n" + threeWritten.substr(14), 0},
         {"start, 2,000 entries and files", CatalogText(2000, 2000, L"P%05ld.8bf"), 2000},
+        {"start, 20,000 entries and files", CatalogText(20000, 20000, L"P%05ld.8bf"), 20000},
     };
     for (const auto& row : rows) {
         Fixture dir(row.catalog, {L"CorvaneSharpen.8bf"});

@@ -5,7 +5,9 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <random>
 
+#include "catalog/catalog_file.h"
 #include "common/credit.h"
 #include "version.h"
 
@@ -197,6 +199,75 @@ void OwnVersionResources() {
     }
 }
 
+// The catalog read once through one handle answers every key read as
+// GetPrivateProfileStringW does, over generated catalogs of plain lines and
+// of the profile reader's corner cases (blanks, quotes, comments, case beyond
+// ASCII, repeats, odd line ends); enough of them must be claimed.
+void ImageAnswersAsProfile() {
+    const std::wstring names[] = {L"P1", L"p1", L"Sharpen", L"SHARPEN", L"插件", L"a b", L" P1", L"P1 ", L"\u0130",
+                                  L"i", L"\u212A", L"k", L"\u00C4", L"\u00E4", L"#x", L"x;y", L"\"q\"", L"",
+                                  L"PlugInInfo", L"pluginINFO", L"名 字", L"Name", L"NAME", L"SrcFile", L"Count"};
+    const std::wstring values[] = {L"", L"v", L" v", L"v ", L"\"v\"", L"'v'", L"\"v", L"a=b", L"a ; b", L"锐化",
+                                   std::wstring(300, L'x'), L"\tv", L"v\t", L"\u3000v", L"x\u00A0", L" ", L"\"\"",
+                                   L"\U0001F600", L"a\u0085", L"P1", L"第 1 个插件。", L"[x]"};
+    const wchar_t* const ends[] = {L"\r\n", L"\r\n", L"\r\n", L"\n", L"\r", L""};
+    const wchar_t* const fallbacks[] = {L"[未知]", L"", L"[无]", L"d "};
+    const size_t sizes[] = {1, 2, 3, 8, 64, 128, 256, 400};
+    std::mt19937 random(24);
+    auto pick = [&](size_t n) { return size_t(random() % n); };
+    TempDir dir;
+    long claimed = 0, compared = 0;
+    const int catalogs = 300;
+    for (int c = 0; c < catalogs; ++c) {
+        const bool plain = c % 2;  // half of them of the lines the image claims
+        auto name = [&] { return plain ? names[std::vector<size_t>{0, 2, 4, 5, 18, 21, 23, 24}[pick(8)]]
+                                       : names[pick(std::size(names))]; };
+        auto value = [&] { return plain ? values[std::vector<size_t>{0, 1, 7, 8, 9, 10, 19, 20, 21}[pick(9)]]
+                                        : values[pick(std::size(values))]; };
+        std::wstring text;
+        for (size_t line = 0, lines = 1 + pick(plain ? 7 : 12); line < lines; ++line) {
+            switch (plain ? (line == 0 ? 0 : pick(4)) : pick(10)) {
+            case 0: text += L"[" + name() + L"]"; break;
+            case 1: case 2: text += name() + L"=" + value(); break;
+            case 3: text += pick(2) ? L";" + value() : L""; break;
+            case 4: text += L"#c"; break;
+            case 5: text += L"  "; break;
+            case 6: text += name(); break;
+            case 7: text += (pick(2) ? L" [" : L"[") + name() + (pick(2) ? L"] " : L"]x"); break;
+            case 8: text += name() + L" = " + value(); break;
+            default: text += std::wstring(1, L'\0') + name() + L"=" + value(); break;
+            }
+            text += plain ? ends[pick(4)] : ends[pick(std::size(ends))];
+        }
+        const std::wstring folder = dir / std::to_wstring(c);
+        MakeDirs(folder);
+        WriteUtf16File(folder + L"\\Corvane.ini", text);
+        CatalogFile file;
+        LocateCatalogFile(folder.c_str(), &file);
+        const CatalogSource source = CatalogFileSource(&file);
+        const std::wstring ini = folder + L"\\Corvane.ini";
+        for (int query = 0; query < 60; ++query) {
+            const std::wstring section = pick(8) ? names[pick(std::size(names))] : L"P9";
+            const std::wstring key = names[pick(std::size(names))];
+            const wchar_t* fallback = fallbacks[pick(std::size(fallbacks))];
+            const size_t size = sizes[pick(std::size(sizes))];
+            if (section.empty()) continue;  // the reader never looks up "[]"
+            std::vector<wchar_t> expected(size + 1, L'?'), actual(size + 1, L'?');
+            GetPrivateProfileStringW(section.c_str(), key.c_str(), fallback, expected.data(), DWORD(size), ini.c_str());
+            source.readString(source.context, section.c_str(), key.c_str(), fallback, actual.data(), size);
+            if (wcscmp(expected.data(), actual.data()))
+                Fail(__FILE__, __LINE__, "catalog " + std::to_string(c) + " [" + Utf8(section) + "] " + Utf8(key) +
+                                             " (" + std::to_string(size) + "): profile \"" + Utf8(expected.data()) +
+                                             "\", image \"" + Utf8(actual.data()) + "\"");
+            ++compared;
+        }
+        claimed += file.imageRead == CatalogFile::ImageRead::Read;
+        ReleaseCatalogFile(&file);
+    }
+    printf("    %ld of %d catalogs answered from the image, %ld reads compared\n", claimed, catalogs, compared);
+    CHECK(claimed >= catalogs / 3);
+}
+
 }  // namespace
 
 void RunCatalogTests() {
@@ -207,4 +278,5 @@ void RunCatalogTests() {
     Scenario("version texts through the first translation, or [NO VERSION]; the program's own", VersionTexts);
     Scenario("the programs' version resources in both languages", OwnVersionResources);
     Scenario("a plug-in path too long for its buffer reads as missing", PathTooLong);
+    Scenario("the catalog read once answers each key as the profile functions do", ImageAnswersAsProfile);
 }

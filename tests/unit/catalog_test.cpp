@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalog/catalog_logic.h"
+#include "catalog/profile_image_logic.h"
 
 namespace {
 
@@ -241,5 +242,40 @@ TEST(Catalog, AHugeCountStopsAtTheLastIndexKeyWritten) {
             EXPECT_EQ(std::wstring(catalog->Entries[2].Name), L"[未知]");
         }
         EXPECT_LE(file.reads.size(), 40u);
+    }
+}
+
+// The catalog text read once: what it claims and how it answers; the answers
+// themselves are compared with the profile functions' under Wine (e2e).
+TEST(ProfileImage, ClaimsPlainTextAndAnswersWithAsciiCaseFolded) {
+    const struct { std::wstring text; bool claimed; } rows[] = {
+        {L"[P1]\r\nName=锐化 ; x\r\n;c\r\n\r\nSrcFile=a=b\n[插件]\r\nName=", true},
+        {L"[P1]\rName=a", false},        {L"Name=a\r\n[P1]", false},  {L"[P1]\r\nName = a", false},
+        {L"[P1]\r\nName=\"a\"", false},  {L"[P1]\r\nName=a ", false}, {L"[P1]\r\n[p1]", false},
+        {L"[P1]\r\nName=a\r\nNAME=b", false}, {L"[P1]\r\nNoValue", false}, {L"[\u0130]\r\nName=a", false},
+        {L"[P1]\r\n#Name=a", false},    {std::wstring(L"[P1]\r\nName=a\0b", 13), false},
+    };
+    for (const auto& row : rows) {
+        size_t lines, slots;
+        ProfileImageRoom(row.text.data(), row.text.size(), &lines, &slots);
+        std::vector<ProfileLine> lineRoom(lines);
+        std::vector<uint32_t> slotRoom(slots);
+        ProfileImage image;
+        EXPECT_EQ(BuildProfileImage(row.text.data(), row.text.size(), lineRoom.data(), lines, slotRoom.data(), slots,
+                                    &image),
+                  row.claimed)
+            << std::string(row.text.begin(), row.text.end());
+        if (!row.claimed) continue;
+        const wchar_t* value = nullptr;
+        size_t length = 0;
+        EXPECT_EQ(FindProfileValue(image, L"p1", L"NAME", &value, &length), ProfileAnswer::Found);
+        EXPECT_EQ(std::wstring(value, length), L"锐化 ; x");
+        EXPECT_EQ(FindProfileValue(image, L"P1", L"srcfile", &value, &length), ProfileAnswer::Found);
+        EXPECT_EQ(std::wstring(value, length), L"a=b");
+        EXPECT_EQ(FindProfileValue(image, L"插件", L"Name", &value, &length), ProfileAnswer::Found);
+        EXPECT_EQ(length, 0u);
+        EXPECT_EQ(FindProfileValue(image, L"P1", L"Description", &value, &length), ProfileAnswer::Missing);
+        EXPECT_EQ(FindProfileValue(image, L"P2", L"Name", &value, &length), ProfileAnswer::Missing);
+        EXPECT_EQ(FindProfileValue(image, L"P\u0131", L"Name", &value, &length), ProfileAnswer::Unsure);
     }
 }
