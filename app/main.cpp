@@ -21,20 +21,20 @@ namespace {
 HINSTANCE g_instance;
 PlugInCatalog* g_catalog;
 
-// The whole text of folder box `id`; false when it does not fit: cut, it
-// would name another folder.
-bool ReadFolderBoxText(HWND dialog, int id, wchar_t (&out)[kPathSize]) {
+// The whole text of folder box `id` in `out`, or null when it does not fit:
+// cut, it would name another folder.
+const wchar_t* ReadFolderBoxText(HWND dialog, int id, wchar_t (&out)[kPathSize]) {
     HWND box = GetDlgItem(dialog, id);
     const int length = GetWindowTextLengthW(box);
-    if (length < 0 || static_cast<size_t>(length) >= kPathSize) return false;
+    if (length < 0 || static_cast<size_t>(length) >= kPathSize) return nullptr;
     GetWindowTextW(box, out, static_cast<int>(kPathSize));
-    return true;
+    return out;
 }
 
 // The plug-in folder box's folder as `code` leaves it: on CBN_SELCHANGE the
 // edit does not show the chosen item yet, so the item's text is the folder.
 bool ReadPlugInFolder(HWND dialog, WORD code, wchar_t (&folder)[kPathSize]) {
-    if (code != CBN_SELCHANGE) return ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder);
+    if (code != CBN_SELCHANGE) return ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder) != nullptr;
     HWND box = GetDlgItem(dialog, IDC_PLUGIN_DIR);
     LRESULT item = SendMessageW(box, CB_GETCURSEL, 0, 0);
     LRESULT length = item == CB_ERR ? CB_ERR : SendMessageW(box, CB_GETLBTEXTLEN, item, 0);
@@ -72,15 +72,13 @@ void Install(HWND dialog) {
     const PlugInEntry* entry = SelectedEntry(dialog);
     if (!entry) return;
     wchar_t folder[kPathSize], subFolder[kPathSize];
-    const bool folderRead = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder);
-    const bool subFolderRead = ReadFolderBoxText(dialog, IDC_SUB_DIR, subFolder);
-    RunInstallCommand(dialog, *entry, folderRead ? folder : nullptr, subFolderRead ? subFolder : nullptr);
+    RunInstallCommand(dialog, *entry, ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder),
+                      ReadFolderBoxText(dialog, IDC_SUB_DIR, subFolder));
 }
 
 void Launch(HWND dialog) {
     wchar_t folder[kPathSize];
-    const bool read = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder);
-    RunLaunchCommand(dialog, read ? folder : nullptr);
+    RunLaunchCommand(dialog, ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder));
 }
 
 void ShowSelectedEntry(HWND dialog) {
@@ -98,10 +96,8 @@ void InitSetupDialog(HWND dialog) {
     const bool found = FindPlugInFolders(dialog);
     MarkStartStep("plug-in folders");
     if (found) {
-        const PlugInEntry* first = CatalogEntryAt(g_catalog, 0);
-        wchar_t folder[kPathSize];
-        const bool read = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder);
-        ListSubFolders(dialog, read ? folder : nullptr, first->SubDir1, first->SubDir2);
+        // For entry 0, which the catalog list shows selected.
+        RelistSubFolders(dialog, CBN_EDITCHANGE);
         MarkStartStep("sub-folders");
     }
     EnableFolderAutoComplete(dialog);
@@ -163,15 +159,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RestrictLibrarySearch();
     // /S works without any window, /? shows the switches; else the dialog.
     unsigned long code;
-    switch (RunCommandLine(GetCommandLineW(), &code)) {
-    case CommandLineRun::Help:
-        MessageBoxW(nullptr, kHelpText, kSetupCaption, MB_OK | MB_ICONINFORMATION);
-        return static_cast<int>(code);
-    case CommandLineRun::Done:
-        return static_cast<int>(code);
-    case CommandLineRun::Dialog:
-        break;
-    }
+    const CommandLineRun run = RunCommandLine(GetCommandLineW(), &code);
+    if (run == CommandLineRun::Help) MessageBoxW(nullptr, kHelpText, kSetupCaption, MB_OK | MB_ICONINFORMATION);
+    if (run != CommandLineRun::Dialog) return static_cast<int>(code);
     g_instance = instance;
     sysdll::CoInitialize(nullptr);
     MarkStartStep("COM (ole32)");

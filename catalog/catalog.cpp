@@ -25,7 +25,7 @@ bool LoadPlugInCatalog(HWND dialog, PlugInCatalog** catalog) {
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(loaded->Entries[i].Name));
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     SendMessageW(list, CB_SETCURSEL, 0, 0);
-    ShowPlugInEntry(dialog, CatalogEntryAt(loaded, 0));
+    ShowPlugInEntry(dialog, loaded->Entries);
     return true;
 }
 

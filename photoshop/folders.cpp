@@ -55,24 +55,6 @@ void AddPlugInFoldersOfView(PlugInFolderList* list, REGSAM view, size_t known) {
     RegCloseKey(root);
 }
 
-// Appends `name` and its terminator, growing the block by doubling.
-bool AddName(SubFolderList* list, const wchar_t* name) {
-    const size_t length = WideLength(name) + 1;
-    if (list->capacity - list->length < length) {
-        size_t capacity = list->capacity ? list->capacity : 4096;
-        while (capacity - list->length < length) capacity *= 2;
-        void* grown = list->names ? HeapReAlloc(GetProcessHeap(), 0, list->names, capacity * sizeof(wchar_t))
-                                  : HeapAlloc(GetProcessHeap(), 0, capacity * sizeof(wchar_t));
-        if (!grown) return false;
-        list->names = static_cast<wchar_t*>(grown);
-        list->capacity = capacity;
-    }
-    WideCopy(list->names + list->length, length, name);
-    list->length += length;
-    ++list->count;
-    return true;
-}
-
 }  // namespace
 
 bool FindRegistryPlugInFolders(PlugInFolderList** out) {
@@ -92,8 +74,7 @@ void FreePlugInFolderList(PlugInFolderList* list) {
 }
 
 bool ListSubFolderNames(const wchar_t* folder, const wchar_t* preferred1, const wchar_t* preferred2,
-                        SubFolderList* list) {
-    *list = SubFolderList{};
+                        const SubFolderSink& sink, int* preferred) {
     wchar_t listed[kPathSize], pattern[kPathSize];
     if (!folder || !WideCopy(listed, kPathSize, folder) || !ComposeListingPattern(listed, kPathSize, pattern, kPathSize) ||
         _waccess(listed, 0) != 0)
@@ -104,15 +85,10 @@ bool ListSubFolderNames(const wchar_t* folder, const wchar_t* preferred1, const 
     SubFolderPick pick;
     do {
         if (!IsListedSubFolder(found.dwFileAttributes, found.cFileName)) continue;
-        if (!AddName(list, found.cFileName)) break;
+        sink.add(sink.context, found.cFileName);
         AddListedSubFolder(&pick, found.cFileName, preferred1, preferred2);
     } while (FindNextFileW(listing, &found));
     FindClose(listing);
-    list->preferred = PickedSubFolder(pick);
+    *preferred = PickedSubFolder(pick);
     return true;
-}
-
-void FreeSubFolderList(SubFolderList* list) {
-    if (list->names) HeapFree(GetProcessHeap(), 0, list->names);
-    *list = SubFolderList{};
 }

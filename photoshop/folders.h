@@ -16,18 +16,13 @@ struct PlugInFolderList {
 bool FindRegistryPlugInFolders(PlugInFolderList** list);
 void FreePlugInFolderList(PlugInFolderList* list);
 
-// The sub-folders of a plug-in folder, in the listing's order, and the one
-// to select: the first equal to a preferred name, else the first.
-struct SubFolderList {
-    wchar_t* names = nullptr;  // each name terminated, one after another
-    size_t length = 0;         // characters of `names` in use
-    size_t capacity = 0;
-    int count = 0;
-    int preferred = 0;
+// Calls `add` with each sub-folder of folder text `folder` (null: a text that
+// did not fit, no folder), in the listing's order, and gives the one to
+// select: the first equal to a preferred name, else the first. False when
+// there is no folder to list.
+struct SubFolderSink {
+    void* context;
+    void (*add)(void* context, const wchar_t* name);
 };
-// Lists folder text `folder` (null: a text that did not fit, no folder) into
-// `*list`; false when there is no folder to list. A list cut short by want of
-// memory holds the names read until then. Free with FreeSubFolderList.
 bool ListSubFolderNames(const wchar_t* folder, const wchar_t* preferred1, const wchar_t* preferred2,
-                        SubFolderList* list);
-void FreeSubFolderList(SubFolderList* list);
+                        const SubFolderSink& sink, int* preferred);

@@ -8,6 +8,10 @@
 
 namespace {
 
+void AddItem(void* box, const wchar_t* name) {
+    SendMessageW(static_cast<HWND>(box), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+}
+
 bool StartsWithItem(void* context, int item, const wchar_t* prefix) {
     HWND box = static_cast<HWND>(context);
     // Items are listed folder names, which always fit a path buffer.
@@ -40,14 +44,9 @@ void ListSubFolders(HWND dialog, const wchar_t* folder, const wchar_t* preferred
     // it each time: it is repainted once, at the end.
     SendMessageW(subBox, WM_SETREDRAW, FALSE, 0);
     SendMessageW(subBox, CB_RESETCONTENT, 0, 0);
-    SubFolderList list;
-    if (ListSubFolderNames(folder, preferred1, preferred2, &list)) {
-        const wchar_t* name = list.names;
-        for (int i = 0; i < list.count; ++i, name += WideLength(name) + 1)
-            SendMessageW(subBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-        SendMessageW(subBox, CB_SETCURSEL, list.preferred, 0);
-    }
-    FreeSubFolderList(&list);
+    int preferred;
+    if (ListSubFolderNames(folder, preferred1, preferred2, SubFolderSink{subBox, AddItem}, &preferred))
+        SendMessageW(subBox, CB_SETCURSEL, preferred, 0);
     SendMessageW(subBox, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(subBox, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
