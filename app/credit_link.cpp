@@ -13,7 +13,7 @@ HWND g_creditLink;
 
 }  // namespace
 
-void CreateCreditLink(HWND dialog) {
+void CreateCreditLink(HWND dialog, HINSTANCE instance) {
     POINT origin = {0, 0};
     ClientToScreen(dialog, &origin);
     RECT r;
@@ -22,7 +22,7 @@ void CreateCreditLink(HWND dialog) {
     g_creditLink = CreateWindowExW(0, WC_LINK,
                                    WIDE(CREDIT_BEFORE) L"<a href=\"" WIDE(CREDIT_ADDRESS) L"\">" WIDE(CREDIT_AUTHOR) L"</a>" WIDE(CREDIT_AFTER),
                                    WS_CHILD | WS_VISIBLE | WS_TABSTOP, r.left, r.top, r.right - r.left,
-                                   r.bottom - r.top, dialog, nullptr, g_instance, nullptr);
+                                   r.bottom - r.top, dialog, nullptr, instance, nullptr);
     // Left to itself the link draws in the larger system font, which the
     // label's rectangle cuts; the label's own font fits it at every scale.
     if (g_creditLink)

@@ -2,9 +2,8 @@
 #pragma once
 #include <windows.h>
 
-extern HINSTANCE g_instance;
-
-void CreateCreditLink(HWND dialog);
+// Over the credit label; `instance` is the program's, which owns the window.
+void CreateCreditLink(HWND dialog, HINSTANCE instance);
 // Opens the link's address when `header` comes from the credit link.
 void ActivateCreditLink(const NMHDR* header);
 void DestroyCreditLink();

@@ -5,7 +5,7 @@
 
 #include "common/control_ids.h"
 #include "common/system_libraries.h"
-#include "common/texts.h"
+#include "common/user_texts.h"
 
 namespace {
 

@@ -9,52 +9,108 @@
 #include "catalog/catalog.h"
 #include "common/control_ids.h"
 #include "common/system_libraries.h"
+#include "common/user_texts.h"
+#include "common/wide_text.h"
 #include "install/install.h"
 #include "install/unattended.h"
-#include "photoshop/editor.h"
-#include "photoshop/folders.h"
+#include "photoshop/photoshop.h"
 
+namespace {
+
+// The dialog's own state: set at its start, here, and read only here.
 HINSTANCE g_instance;
 PlugInCatalog* g_catalog;
 
+// The whole text of folder box `id` in `out`, or null when it does not fit:
+// cut, it would name another folder.
+const wchar_t* ReadFolderBoxText(HWND dialog, int id, wchar_t (&out)[kPathSize]) {
+    HWND box = GetDlgItem(dialog, id);
+    const int length = GetWindowTextLengthW(box);
+    if (length < 0 || static_cast<size_t>(length) >= kPathSize) return nullptr;
+    GetWindowTextW(box, out, static_cast<int>(kPathSize));
+    return out;
+}
+
+// The plug-in folder box's folder as `code` leaves it: on CBN_SELCHANGE the
+// edit does not show the chosen item yet, so the item's text is the folder.
+bool ReadPlugInFolder(HWND dialog, WORD code, wchar_t (&folder)[kPathSize]) {
+    if (code != CBN_SELCHANGE) return ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder) != nullptr;
+    HWND box = GetDlgItem(dialog, IDC_PLUGIN_DIR);
+    LRESULT item = SendMessageW(box, CB_GETCURSEL, 0, 0);
+    LRESULT length = item == CB_ERR ? CB_ERR : SendMessageW(box, CB_GETLBTEXTLEN, item, 0);
+    return length != CB_ERR && length < static_cast<LRESULT>(kPathSize) &&
+           SendMessageW(box, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(folder)) != CB_ERR;
+}
+
+// The entry selected in the catalog list; null without a catalog.
+const PlugInEntry* SelectedEntry(HWND dialog) {
+    LRESULT index = SendDlgItemMessageW(dialog, IDC_PLUGIN_LIST, CB_GETCURSEL, 0, 0);
+    return CatalogEntryAt(g_catalog, static_cast<long>(index));
+}
+
 // The selected entry's preferred sub-folders; without a catalog nothing is
 // preferred.
-static void RelistSubFolders(HWND dialog, WORD code) {
-    const PlugInEntry* entry = SelectedPlugInEntry(dialog);
-    ListSubFolders(dialog, entry ? entry->SubDir1 : nullptr, entry ? entry->SubDir2 : nullptr, code);
+void RelistSubFolders(HWND dialog, WORD code) {
+    wchar_t folder[kPathSize];
+    const bool read = ReadPlugInFolder(dialog, code, folder);
+    const PlugInEntry* entry = SelectedEntry(dialog);
+    ListSubFolders(dialog, read ? folder : nullptr, entry ? entry->SubDir1 : nullptr,
+                   entry ? entry->SubDir2 : nullptr);
 }
 
 // A picked folder goes into the box as if typed there.
-static void BrowseForFolder(HWND dialog) {
-    wchar_t folder[kPathSize] = L"";
-    HWND box = GetDlgItem(dialog, IDC_PLUGIN_DIR);
-    if (GetWindowTextLengthW(box) < static_cast<int>(kPathSize)) GetWindowTextW(box, folder, kPathSize);
+void BrowseForFolder(HWND dialog) {
+    wchar_t folder[kPathSize];
+    if (!ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder)) folder[0] = 0;
     if (!PickFolder(dialog, folder)) return;
-    SetWindowTextW(box, folder);
+    SetDlgItemTextW(dialog, IDC_PLUGIN_DIR, folder);
     RelistSubFolders(dialog, CBN_EDITCHANGE);
 }
 
-static void InitSetupDialog(HWND dialog) {
+// Both boxes are read as they stand; a text that does not fit names no folder.
+void Install(HWND dialog) {
+    const PlugInEntry* entry = SelectedEntry(dialog);
+    if (!entry) return;
+    wchar_t folder[kPathSize], subFolder[kPathSize];
+    RunInstallCommand(dialog, *entry, ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder),
+                      ReadFolderBoxText(dialog, IDC_SUB_DIR, subFolder));
+}
+
+void Launch(HWND dialog) {
+    wchar_t folder[kPathSize];
+    RunLaunchCommand(dialog, ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder));
+}
+
+void ShowSelectedEntry(HWND dialog) {
+    const PlugInEntry* entry = SelectedEntry(dialog);
+    if (!entry) return;
+    ShowPlugInEntry(dialog, entry);
+    SelectPreferredSubFolder(dialog, entry->SubDir1, entry->SubDir2);
+}
+
+void InitSetupDialog(HWND dialog) {
     MarkStartStep("dialog created");
-    const bool loaded = LoadPlugInCatalog(dialog);
+    const bool loaded = LoadPlugInCatalog(dialog, &g_catalog);
     MarkStartStep("catalog");
     if (!loaded) return;
     const bool found = FindPlugInFolders(dialog);
     MarkStartStep("plug-in folders");
     if (found) {
-        const PlugInEntry* first = CatalogEntryAt(g_catalog, 0);
-        ListSubFolders(dialog, first->SubDir1, first->SubDir2, CBN_EDITCHANGE);
+        // For entry 0, which the catalog list shows selected.
+        RelistSubFolders(dialog, CBN_EDITCHANGE);
         MarkStartStep("sub-folders");
     }
     EnableFolderAutoComplete(dialog);
     MarkStartStep("auto-completion and its note");
-    CreateCreditLink(dialog);
+    CreateCreditLink(dialog, g_instance);
     MarkStartStep("credit link");
     SetDialogIcons(dialog);
     MarkStartStep("icons");
     CenterDialog(dialog);
     MarkStartStep("placement");
 }
+
+}  // namespace
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -75,18 +131,14 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             BrowseForFolder(dialog);
             return TRUE;
         case IDC_INSTALL:
-            RunInstallCommand(dialog);
+            Install(dialog);
             return TRUE;
         case IDC_LAUNCH:
-            RunLaunchCommand(dialog);
+            Launch(dialog);
             return TRUE;
         case IDC_PLUGIN_LIST:
             if (code != CBN_SELCHANGE) return FALSE;
-            if (g_catalog) {
-                LRESULT index = SendDlgItemMessageW(dialog, IDC_PLUGIN_LIST, CB_GETCURSEL, 0, 0);
-                ShowPlugInEntry(index, dialog);
-                SelectPreferredSubFolder(dialog, CatalogEntryAt(g_catalog, static_cast<long>(index)));
-            }
+            ShowSelectedEntry(dialog);
             return TRUE;
         }
         return FALSE;
@@ -106,7 +158,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // Before any DLL is loaded on the program's behalf.
     RestrictLibrarySearch();
     // /S works without any window, /? shows the switches; else the dialog.
-    if (unsigned long code; RunCommandLine(GetCommandLineW(), &code)) return static_cast<int>(code);
+    unsigned long code;
+    const CommandLineRun run = RunCommandLine(GetCommandLineW(), &code);
+    if (run == CommandLineRun::Help) MessageBoxW(nullptr, kHelpText, kSetupCaption, MB_OK | MB_ICONINFORMATION);
+    if (run != CommandLineRun::Dialog) return static_cast<int>(code);
     g_instance = instance;
     sysdll::CoInitialize(nullptr);
     MarkStartStep("COM (ole32)");

@@ -1,14 +1,12 @@
+// The catalog's shell: the catalog list and the labels that show an entry.
 #pragma once
 #include <windows.h>
 
-#include "catalog/catalog_file.h"
 #include "catalog/catalog_logic.h"
 
-extern PlugInCatalog* g_catalog;
-
-// Loads the catalog beside the program into g_catalog and the catalog list,
-// and shows entry 0. On failure it disables the list and Install and warns.
-bool LoadPlugInCatalog(HWND dialog);
-void ShowPlugInEntry(LRESULT index, HWND dialog);
-// The catalog entry selected in the catalog list, or null.
-const PlugInEntry* SelectedPlugInEntry(HWND dialog);
+// Reads the catalog beside the program into `*catalog` and the catalog list,
+// and shows entry 0. On failure it disables the list and Install, warns, and
+// leaves `*catalog` null.
+bool LoadPlugInCatalog(HWND dialog, PlugInCatalog** catalog);
+// Shows `entry` (null: nothing) in the labels of its fields.
+void ShowPlugInEntry(HWND dialog, const PlugInEntry* entry);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "catalog/catalog_keys.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"
-#include "common/texts.h"
 #include "common/version_resource_logic.h"
 
 namespace {
@@ -20,11 +20,11 @@ long ReadCount(void* context) {
 constexpr LONGLONG kImageBytes = 64ll << 20;
 
 // Reads the catalog once, as UTF-16LE text after its byte-order mark (the
-// form the packager ships), and indexes it; -1 for anything else.
-int ReadProfileImage(CatalogFile* file) {
+// form the packager ships), and indexes it; false for anything else.
+bool ReadProfileImage(CatalogFile* file) {
     HANDLE handle = CreateFileW(file->path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return -1;
+    if (handle == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size;
     unsigned char* bytes = nullptr;
     bool read = GetFileSizeEx(handle, &size) && size.QuadPart >= 2 && size.QuadPart <= kImageBytes &&
@@ -34,7 +34,7 @@ int ReadProfileImage(CatalogFile* file) {
     CloseHandle(handle);
     if (!read) {
         if (bytes) HeapFree(GetProcessHeap(), 0, bytes);
-        return -1;
+        return false;
     }
     const auto* text = reinterpret_cast<const wchar_t*>(bytes + 2);
     const size_t length = static_cast<size_t>(size.QuadPart) / 2 - 1;
@@ -46,15 +46,13 @@ int ReadProfileImage(CatalogFile* file) {
         HeapReAlloc(GetProcessHeap(), 0, bytes, textBytes + lines * sizeof(ProfileLine) + slots * sizeof(uint32_t)));
     if (!block) {
         HeapFree(GetProcessHeap(), 0, bytes);
-        return -1;
+        return false;
     }
     file->imageBlock = block;
     auto* lineRoom = reinterpret_cast<ProfileLine*>(block + textBytes);
     auto* slotRoom = reinterpret_cast<uint32_t*>(lineRoom + lines);
     return BuildProfileImage(reinterpret_cast<const wchar_t*>(block + 2), length, lineRoom, lines, slotRoom, slots,
-                             &file->image)
-               ? 1
-               : -1;
+                             &file->image);
 }
 
 void ReadString(void* context, const wchar_t* section, const wchar_t* key, const wchar_t* fallback,
@@ -64,10 +62,12 @@ void ReadString(void* context, const wchar_t* section, const wchar_t* key, const
         WideCopy(out, size, fallback);
         return;
     }
-    if (!file->imageRead) file->imageRead = ReadProfileImage(file);
+    using ImageRead = CatalogFile::ImageRead;
+    if (file->imageRead == ImageRead::NotRead)
+        file->imageRead = ReadProfileImage(file) ? ImageRead::Read : ImageRead::LeftToProfile;
     const wchar_t* value;
     size_t length;
-    const ProfileAnswer answer = file->imageRead > 0 && size && PlainProfileFallback(fallback)
+    const ProfileAnswer answer = file->imageRead == ImageRead::Read && size && PlainProfileFallback(fallback)
                                      ? FindProfileValue(file->image, section, key, &value, &length)
                                      : ProfileAnswer::Unsure;
     if (answer == ProfileAnswer::Found) {
@@ -83,7 +83,7 @@ void ReadString(void* context, const wchar_t* section, const wchar_t* key, const
 
 struct KnownVersion {
     bool used;
-    int found;
+    bool found;
     // Where the file lies: a known folder's number, or above 2^32 its volume's
     // serial number; and its index there.
     uint64_t place, index;
@@ -142,15 +142,19 @@ bool ParentFolder(CatalogFile* file, const wchar_t* final, DWORD* parent) {
 }
 
 // Read only from a file that lies inside the folder, links followed.
-int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
+bool ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
+    using FolderFinal = CatalogFile::FolderFinal;
     auto* file = static_cast<CatalogFile*>(context);
-    if (!file->located) return 0;
-    if (!file->folderFinalRead) file->folderFinalRead = GetFolderFinalPath(file->folder, file->folderFinal, kFinalPathSize) ? 1 : -1;
-    if (file->folderFinalRead < 0) return 0;
+    if (!file->located) return false;
+    if (file->folderFinalRead == FolderFinal::NotRead)
+        file->folderFinalRead = GetFolderFinalPath(file->folder, file->folderFinal, kFinalPathSize)
+                                    ? FolderFinal::Read
+                                    : FolderFinal::Unreadable;
+    if (file->folderFinalRead == FolderFinal::Unreadable) return false;
     DWORD code;
     wchar_t final[kFinalPathSize];
-    HANDLE plugIn = OpenFileInside(file->folder, file->folderFinal, srcFile, &code, final);
-    if (plugIn == INVALID_HANDLE_VALUE) return 0;
+    HANDLE plugIn;
+    if (!OpenFileInside(file->folder, file->folderFinal, srcFile, final, &plugIn, &code)) return false;
     DWORD parent;
     uint64_t place = 0, index = 0;
     BY_HANDLE_FILE_INFORMATION id;
@@ -162,7 +166,7 @@ int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size
         index = (static_cast<uint64_t>(id.nFileIndexHigh) << 32) | id.nFileIndexLow;
     }
     KnownVersion* known = identified ? KnownVersionSlot(file, place, index) : nullptr;
-    int found;
+    bool found;
     // Kept whole only at the catalog's own size.
     if (known && known->used && size <= kVersionTextSize) {
         found = known->found;
@@ -210,10 +214,10 @@ void LocateCatalogFile(const wchar_t* folder, CatalogFile* file) {
     file->located = folder && WideCopy(file->folder, kPathSize, folder) &&
                     JoinProgramPath(folder, kCatalogFileName, file->path, kPathSize);
     file->indexKeys = nullptr;
-    file->folderFinalRead = 0;
+    file->folderFinalRead = CatalogFile::FolderFinal::NotRead;
     file->versions = nullptr;
     file->versionCount = file->versionCapacity = 0;
-    file->imageRead = 0;
+    file->imageRead = CatalogFile::ImageRead::NotRead;
     file->imageBlock = nullptr;
     file->parents = nullptr;
     file->parentCount = 0;
@@ -230,7 +234,7 @@ void ReleaseCatalogFile(CatalogFile* file) {
     file->parents = nullptr;
     file->parentCount = 0;
     file->imageBlock = nullptr;
-    file->imageRead = 0;
+    file->imageRead = CatalogFile::ImageRead::NotRead;
 }
 
 CatalogSource CatalogFileSource(CatalogFile* file) {

@@ -19,7 +19,7 @@ struct CatalogFile {
     wchar_t path[kPathSize];    // the catalog
     bool located;
     wchar_t* indexKeys;  // the index section's key names, once listed
-    int folderFinalRead;  // 0 not yet, 1 read into folderFinal, -1 unreadable
+    enum class FolderFinal { NotRead, Read, Unreadable } folderFinalRead;
     wchar_t folderFinal[kFinalPathSize];
     // The version read from each distinct plug-in file, found by the file's
     // identity: however many entries name a file, however spelt, it is read once.
@@ -28,8 +28,8 @@ struct CatalogFile {
     wchar_t (*parents)[kFinalPathSize];  // the folders that hold the files read
     DWORD parentCount;
     // The catalog's text, read once through one handle, answering the key
-    // reads it claims: 0 not yet read, 1 read, -1 left to the profile functions.
-    int imageRead;
+    // reads it claims, or left to the profile functions.
+    enum class ImageRead { NotRead, Read, LeftToProfile } imageRead;
     ProfileImage image;
     void* imageBlock;
 };

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "catalog/catalog_keys.h"
 #include "common/control_ids.h"
-#include "common/texts.h"
 
 struct PlugInEntry {
     wchar_t Name[64];
@@ -68,8 +68,8 @@ struct CatalogSource {
     // GetPrivateProfileStringW: `out` always terminated, values cut to fit.
     void (*readString)(void* context, const wchar_t* section, const wchar_t* key, const wchar_t* fallback,
                        wchar_t* out, size_t size);
-    // Fills `out` with the version text of plug-in file `srcFile`; 0 when there is none.
-    int (*readVersion)(void* context, const wchar_t* srcFile, wchar_t* out, size_t size);
+    // Fills `out` with the version text of plug-in file `srcFile`; false when there is none.
+    bool (*readVersion)(void* context, const wchar_t* srcFile, wchar_t* out, size_t size);
     // A zero-filled block of `bytes`, or null.
     void* (*allocate)(void* context, uint64_t bytes);
     uint64_t sizeLimit;

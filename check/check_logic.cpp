@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "catalog/catalog_keys.h"
 #include "common/program_path_logic.h"
-#include "common/texts.h"
 #include "common/wide_text.h"
 
 namespace {

@@ -10,12 +10,12 @@
 #include <windows.h>
 
 #include "catalog/catalog_file.h"
+#include "catalog/catalog_keys.h"
 #include "check/check_logic.h"
 #include "check/plan.h"
 #include "common/program_path.h"
 #include "common/program_path_logic.h"
 #include "common/system_libraries.h"
-#include "common/texts.h"
 #include "common/wide_text.h"
 
 namespace {
@@ -122,8 +122,8 @@ PlugInFileState StateOf(DWORD code) {
 void OpenPlugIn(void* context, const wchar_t* srcFile, PlugInFile* out) {
     auto* file = static_cast<CatalogFile*>(context);
     DWORD code = g_folderFinalCode;
-    HANDLE handle = code ? INVALID_HANDLE_VALUE : OpenFileInside(file->folder, g_folderFinal, srcFile, &code);
-    if (handle == INVALID_HANDLE_VALUE) {
+    HANDLE handle;
+    if (code || !OpenFileInside(file->folder, g_folderFinal, srcFile, nullptr, &handle, &code)) {
         out->state = StateOf(code);
         out->code = code;
         return;

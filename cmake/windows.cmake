@@ -64,6 +64,7 @@ add_executable(CorvaneSetup WIN32
     install/unattended.cpp
     photoshop/editor.cpp
     photoshop/folders.cpp
+    photoshop/photoshop.cpp
     common/registry_text.cpp
     res/setup.rc)
 target_compile_definitions(CorvaneSetup PRIVATE ${win32_definitions})

@@ -19,18 +19,19 @@ bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out, size_t size) {
     return found;
 }
 
-HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, DWORD* code,
-                      wchar_t* finalOut) {
+bool OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, wchar_t* finalOut,
+                    HANDLE* opened, DWORD* code) {
+    *opened = INVALID_HANDLE_VALUE;
     wchar_t path[kPathSize];
     if (!IsSafeRelativeFileName(name) || !JoinProgramPath(folder, name, path, kPathSize)) {
         *code = IsSafeRelativeFileName(name) ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_NAME;
-        return INVALID_HANDLE_VALUE;
+        return false;
     }
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         *code = GetLastError();
-        return file;
+        return false;
     }
     wchar_t own[kFinalPathSize];
     wchar_t* final = finalOut ? finalOut : own;
@@ -47,10 +48,11 @@ HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const w
                (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         *code = ERROR_ACCESS_DENIED;  // what copying a folder as a file says
     } else {
-        return file;
+        *opened = file;
+        return true;
     }
     CloseHandle(file);
-    return INVALID_HANDLE_VALUE;
+    return false;
 }
 
 bool GetFileIndex(HANDLE file, uint64_t* index) {

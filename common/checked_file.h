@@ -19,12 +19,12 @@ bool GetHandleFinalPath(HANDLE handle, wchar_t* out, size_t size);
 bool GetFolderFinalPath(const wchar_t* folder, wchar_t* out, size_t size);
 
 // Opens `name` below `folder`, whose final path is `folderFinal`, for
-// reading: only a file whose final path lies inside the folder. Otherwise
-// INVALID_HANDLE_VALUE and `*code`: ERROR_INVALID_NAME when it lies outside
-// (through a link), else the code of the open. `final`, when given, receives
-// the file's final path (kFinalPathSize characters).
-HANDLE OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, DWORD* code,
-                      wchar_t* final = nullptr);
+// reading, into `*file`: only a file whose final path lies inside the folder.
+// Else `*file` is INVALID_HANDLE_VALUE and `*code` ERROR_INVALID_NAME when it
+// lies outside (through a link), else the code of the open. `final`, when not
+// null, receives the file's final path (kFinalPathSize characters).
+bool OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wchar_t* name, wchar_t* final,
+                    HANDLE* file, DWORD* code);
 // The file's index on its volume (unique there while the file exists).
 bool GetFileIndex(HANDLE file, uint64_t* index);
 

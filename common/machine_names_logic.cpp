@@ -1,6 +1,6 @@
 #include "common/machine_names_logic.h"
 
-#include "common/texts.h"
+#include "common/user_texts.h"
 #include "common/wide_text.h"
 
 const MachineNames* FindMachineNames(uint16_t machine) {

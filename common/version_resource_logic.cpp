@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "common/little_endian.h"
-#include "common/texts.h"
 #include "common/wide_text.h"
 
 namespace {
@@ -13,6 +12,9 @@ constexpr uint16_t kVersionType = 16, kVersionId = 1;  // RT_VERSION, VS_VERSION
 constexpr uint16_t kEnglish = 0x0409;
 constexpr uint32_t kSubdirectoryBit = 0x80000000u;
 constexpr uint32_t kEntrySize = 8;
+// The version block's own paths, as the system's version functions name them.
+constexpr wchar_t kTranslationBlock[] = L"\\VarFileInfo\\Translation";
+constexpr wchar_t kFileVersionBlockPattern[] = L"\\StringFileInfo\\%04x%04x\\FileVersion";
 
 // A resource directory: where its entries lie in the file, how many of them
 // are named (the named ones come first) and how many there are in all.

@@ -152,19 +152,19 @@ bool OpenPlugInFolder(const wchar_t* text, HANDLE* folder, wchar_t* final, DWORD
     return false;
 }
 
-// 0 when the installed file can be replaced now (or there is none), else the
-// code of the open: a plug-in that the editor has loaded, or any file another
-// program holds without sharing, fails here with 32, where a rename over it
-// could say no more than "access denied"; a folder of that name, 5.
-DWORD CheckReplaceable(const Destination& destination) {
+// Whether the installed file can be replaced now (or there is none); else
+// `*code`, the code of the open: a plug-in that the editor has loaded, or any
+// file another program holds without sharing, fails here with 32, where a
+// rename over it could say no more than "access denied"; a folder of that
+// name, 5.
+bool CheckReplaceable(const Destination& destination, DWORD* code) {
     HANDLE file;
-    DWORD code;
     if (!OpenIn(destination.folder, destination.name, WideLength(destination.name), GENERIC_WRITE | DELETE,
                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, FILE_NON_DIRECTORY_FILE, &file,
-                &code))
-        return code == ERROR_FILE_NOT_FOUND ? 0 : code;
+                code))
+        return *code == ERROR_FILE_NOT_FOUND;
     CloseHandle(file);
-    return 0;
+    return true;
 }
 
 // A new file under a free temporary name in the folder, open for writing and
@@ -195,28 +195,34 @@ bool CreateTemporaryFile(const Destination& destination, HANDLE* file, const wch
     return false;
 }
 
-DWORD CopyData(HANDLE source, HANDLE target) {
+// Copies `source` from its start into `target`, with its time, and flushes
+// it. Else `*code`, the code of the step that failed.
+bool CopyData(HANDLE source, HANDLE target, DWORD* code) {
     const DWORD chunk = 1 << 20;
     void* buffer = HeapAlloc(GetProcessHeap(), 0, chunk);
-    if (!buffer) return ERROR_NOT_ENOUGH_MEMORY;
-    DWORD code = 0;
+    if (!buffer) {
+        *code = ERROR_NOT_ENOUGH_MEMORY;
+        return false;
+    }
+    DWORD failed = 0;
     LARGE_INTEGER start = {};
-    if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) code = GetLastError();
-    for (DWORD read = 0; !code;) {
-        if (!ReadFile(source, buffer, chunk, &read, nullptr)) code = GetLastError();
-        if (code || !read) break;
+    if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) failed = GetLastError();
+    for (DWORD read = 0; !failed;) {
+        if (!ReadFile(source, buffer, chunk, &read, nullptr)) failed = GetLastError();
+        if (failed || !read) break;
         // A short write is followed by one that says why (a full disk: 112).
-        for (DWORD done = 0, written = 0; !code && done < read; done += written)
+        for (DWORD done = 0, written = 0; !failed && done < read; done += written)
             if (!WriteFile(target, static_cast<char*>(buffer) + done, read - done, &written, nullptr))
-                code = GetLastError();
+                failed = GetLastError();
             else if (!written)
-                code = ERROR_WRITE_FAULT;
+                failed = ERROR_WRITE_FAULT;
     }
     HeapFree(GetProcessHeap(), 0, buffer);
     FILETIME written;
-    if (!code && GetFileTime(source, nullptr, nullptr, &written)) SetFileTime(target, nullptr, nullptr, &written);
-    if (!code && !FlushFileBuffers(target)) code = GetLastError();
-    return code;
+    if (!failed && GetFileTime(source, nullptr, nullptr, &written)) SetFileTime(target, nullptr, nullptr, &written);
+    if (!failed && !FlushFileBuffers(target)) failed = GetLastError();
+    *code = failed;
+    return !failed;
 }
 
 // Whether `name` in the destination's folder still reaches the file open as
@@ -234,11 +240,15 @@ bool NameReachesFile(const Destination& destination, const wchar_t* name, HANDLE
 
 // Renames the file open as `file` to `name` in the folder open as `folder`,
 // replacing what is there: the folder by its handle, the file by its bare name.
-DWORD RenameInto(HANDLE file, HANDLE folder, const wchar_t* name) {
+// Else `*code`.
+bool RenameInto(HANDLE file, HANDLE folder, const wchar_t* name, DWORD* code) {
     const size_t length = WideLength(name);
     const DWORD bytes = static_cast<DWORD>(sizeof(FILE_RENAME_INFO) + length * sizeof(wchar_t));
     auto* rename = static_cast<FILE_RENAME_INFO*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
-    if (!rename) return ERROR_NOT_ENOUGH_MEMORY;
+    if (!rename) {
+        *code = ERROR_NOT_ENOUGH_MEMORY;
+        return false;
+    }
     rename->ReplaceIfExists = TRUE;
     rename->RootDirectory = folder;
     rename->FileNameLength = static_cast<DWORD>(length * sizeof(wchar_t));
@@ -246,7 +256,8 @@ DWORD RenameInto(HANDLE file, HANDLE folder, const wchar_t* name) {
     IO_STATUS_BLOCK status;
     const NTSTATUS result = sysdll::NtSetInformationFile(file, &status, rename, bytes, FileRenameInformation);
     HeapFree(GetProcessHeap(), 0, rename);
-    return result < 0 ? sysdll::RtlNtStatusToDosError(result) : 0;
+    if (result < 0) *code = sysdll::RtlNtStatusToDosError(result);
+    return result >= 0;
 }
 
 void DeleteThrough(HANDLE file) {
@@ -311,16 +322,19 @@ bool OpenInstalledFile(const Destination& destination, DWORD access, HANDLE* fil
 // installed file as it was. After any failure only the new file goes, through
 // its own handle; a name found swapped is reported and left alone.
 bool CopyIntoPlace(HANDLE source, const Destination& destination, DWORD* code) {
-    if ((*code = CheckReplaceable(destination)) != 0) return false;
+    if (!CheckReplaceable(destination, code)) return false;
     wchar_t temporaryPath[kPathSize];
     const wchar_t* temporary = nullptr;
     HANDLE file;
     if (!CreateTemporaryFile(destination, &file, &temporary, temporaryPath, code)) return false;
-    *code = CopyData(source, file);
+    bool copied = CopyData(source, file, code);
     // Wine renames by the name the file was opened with: a link put in the
     // temporary file's place would be moved over the destination instead.
-    if (!*code && !NameReachesFile(destination, temporary, file)) *code = ERROR_FILE_INVALID;
-    if (!*code && (*code = RenameInto(file, destination.folder, destination.name)) != 0) {
+    if (copied && !NameReachesFile(destination, temporary, file)) {
+        *code = ERROR_FILE_INVALID;
+        copied = false;
+    }
+    if (copied && !RenameInto(file, destination.folder, destination.name, code)) {
         // Wine can report a rename it made when the folder was moved meanwhile
         // (8): the name then reaches the file, which is installed and stays.
         if (NameReachesFile(destination, destination.name, file)) {
@@ -336,9 +350,11 @@ bool CopyIntoPlace(HANDLE source, const Destination& destination, DWORD* code) {
             return false;
         }
         // Opened by another program since the check: say so, as the check would.
-        if (*code == ERROR_ACCESS_DENIED && CheckReplaceable(destination) == ERROR_SHARING_VIOLATION)
+        DWORD check;
+        if (*code == ERROR_ACCESS_DENIED && !CheckReplaceable(destination, &check) &&
+            check == ERROR_SHARING_VIOLATION)
             *code = ERROR_SHARING_VIOLATION;
-    } else if (!*code) {
+    } else if (copied) {
         // Renamed: the handle's file is the installed one now, wherever a
         // swap put it, and stays.
         const bool reached = NameReachesFile(destination, destination.name, file);

@@ -1,18 +1,14 @@
 #include "install/install.h"
 
-#include "catalog/catalog.h"
-#include "common/checked_file.h"
-#include "common/control_ids.h"
+#include "catalog/catalog_file.h"
+#include "catalog/catalog_keys.h"
 #include "common/machine_names_logic.h"
 #include "common/pe_image_logic.h"
-#include "common/program_path.h"
 #include "common/program_path_logic.h"
-#include "common/texts.h"
+#include "common/user_texts.h"
 #include "common/wide_text.h"
 #include "install/install_operation.h"
 #include "install/install_logic.h"
-#include "photoshop/editor.h"
-#include "photoshop/folders.h"
 
 namespace {
 
@@ -58,33 +54,33 @@ OverwriteAnswer AskOverwrite(void* dialog, const wchar_t* srcFile, const wchar_t
 
 }  // namespace
 
-bool InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t* srcFile, const wchar_t* newVersion) {
-    resultText[0] = 0;
-    wchar_t folder[kPathSize], subFolder[kPathSize], destination[kPathSize];
+InstallOutcome InstallPlugIn(wchar_t* resultText, size_t size, HWND dialog, const wchar_t* srcFile,
+                             const wchar_t* newVersion, const wchar_t* folder, const wchar_t* subFolder) {
+    wchar_t destination[kPathSize];
     DWORD code = ERROR_FILENAME_EXCED_RANGE;
     InstallOutcome outcome = InstallOutcome::Failed;
-    // The name's own fault is told before the boxes' texts are read.
+    // The name's own fault is told before the boxes' texts are.
     if (!IsSafeRelativeFileName(srcFile))
         code = ERROR_INVALID_NAME;
-    else if (ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder, kPathSize) &&
-             ReadFolderBoxText(dialog, IDC_SUB_DIR, subFolder, kPathSize))
+    else if (folder && subFolder)
         outcome = InstallPlugInInto(srcFile, newVersion, folder, subFolder,
                                     InstallQuestions{dialog, AskMisfit, AskOverwrite}, InstallSetting{}, destination,
                                     kPathSize, &code);
     if (outcome == InstallOutcome::Failed) FormatFailure(resultText, size, code);
-    if (outcome != InstallOutcome::Installed) return false;
+    if (outcome != InstallOutcome::Installed) return outcome;
     wchar_t shownPath[kPathSize];
     CopyDisplayText(shownPath, kPathSize, destination);
     const TextArg args[] = {shownPath};
     FormatText(resultText, size, kInstallSuccessPattern, args);
-    return true;
+    return outcome;
 }
-void RunInstallCommand(HWND dialog) {
-    const PlugInEntry* entry = SelectedPlugInEntry(dialog);
-    if (!entry) return;
+
+void RunInstallCommand(HWND dialog, const PlugInEntry& entry, const wchar_t* folder, const wchar_t* subFolder) {
     wchar_t resultText[kMessageSize];
-    if (InstallPlugIn(resultText, kMessageSize, dialog, entry->SrcFile, entry->FileVersion))
+    const InstallOutcome outcome =
+        InstallPlugIn(resultText, kMessageSize, dialog, entry.SrcFile, entry.FileVersion, folder, subFolder);
+    if (outcome == InstallOutcome::Installed)
         MessageBoxW(dialog, resultText, kInstallSuccessCaption, MB_OK | MB_ICONINFORMATION);
-    else if (resultText[0])
+    else if (outcome == InstallOutcome::Failed)
         MessageBoxW(dialog, resultText, kInstallFailureCaption, MB_OK | MB_ICONWARNING);
 }

@@ -1,6 +1,5 @@
 #include "install/install_logic.h"
 
-#include "common/texts.h"
 #include "common/wide_text.h"
 
 namespace {

@@ -62,13 +62,13 @@ bool OpenPlugInSource(const wchar_t* folder, const wchar_t* srcFile, HANDLE* fil
     if (folder ? !WideCopy(programDir, kPathSize, folder) : !GetProgramDir(programDir, kPathSize)) {
         *code = ERROR_FILENAME_EXCED_RANGE;
     } else if (lastFinal[0] && AsciiCaseCompare(lastFolder, programDir) == 0) {
-        *file = OpenFileInside(programDir, lastFinal, srcFile, code);
+        OpenFileInside(programDir, lastFinal, srcFile, nullptr, file, code);
     } else if (!GetFolderFinalPath(programDir, programFinal, kFinalPathSize)) {
         *code = GetLastError() ? GetLastError() : ERROR_PATH_NOT_FOUND;
     } else {
         WideCopy(lastFolder, kPathSize, programDir);
         WideCopy(lastFinal, kFinalPathSize, programFinal);
-        *file = OpenFileInside(programDir, programFinal, srcFile, code);
+        OpenFileInside(programDir, programFinal, srcFile, nullptr, file, code);
     }
     return *file != INVALID_HANDLE_VALUE;
 }

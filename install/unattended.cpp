@@ -4,11 +4,9 @@
 
 #include <initializer_list>
 
-#include "catalog/catalog.h"
+#include "catalog/catalog_file.h"
 #include "common/program_path_logic.h"
-#include "common/texts.h"
 #include "common/wide_text.h"
-#include "install/install.h"
 #include "install/install_logic.h"
 #include "install/install_operation.h"
 #include "install/unattended_logic.h"
@@ -294,17 +292,6 @@ void RunUnattended(const UnattendedOptions& options, const InstallSetting& setti
     *exitCode = run.exitCode;
 }
 
-constexpr wchar_t kHelpText[] =
-    L"CorvaneSetup.exe [/S [/REMOVE] [/FORCE] [/PLUGIN=NAME]... [/SUB=NAME] [/LOG=FILE] [/D=FOLDER]]\r\n\r\n"
-    L"/S\tinstall every catalog entry into every plug-in folder the registry lists, without any window\r\n"
-    L"/REMOVE\tremove instead: only files identical to those beside the program\r\n"
-    L"/FORCE\treplace a newer installed file; with /REMOVE, remove a file that differs\r\n"
-    L"/PLUGIN=NAME\tonly this entry, by Name or SrcFile (repeatable)\r\n"
-    L"/SUB=NAME\tthis sub-folder instead of SubDir1 or SubDir2\r\n"
-    L"/LOG=FILE\tappend what was done to FILE (UTF-8)\r\n"
-    L"/D=FOLDER\tonly this plug-in folder; last on the line, no quotes needed\r\n\r\n"
-    L"Exit codes: 0 done, 1603 failed, 1618 a file is in use (retry later), 1639 unusable command line.";
-
 }  // namespace
 
 void LookAheadUnattended(const UnattendedOptions& options, const wchar_t* folder, HANDLE output,
@@ -313,12 +300,11 @@ void LookAheadUnattended(const UnattendedOptions& options, const wchar_t* folder
     RunUnattended(options, InstallSetting{folder, false}, &log, exitCode);
 }
 
-bool RunCommandLine(const wchar_t* commandLine, unsigned long* exitCode) {
+CommandLineRun RunCommandLine(const wchar_t* commandLine, unsigned long* exitCode) {
     auto* options = static_cast<UnattendedOptions*>(HeapAlloc(GetProcessHeap(), 0, sizeof(UnattendedOptions)));
-    if (!options) return false;
+    if (!options) return CommandLineRun::Dialog;
     const CommandKind kind = ParseCommandLine(commandLine, options);
     if (kind == CommandKind::Help) {
-        MessageBoxW(nullptr, kHelpText, kSetupCaption, MB_OK | MB_ICONINFORMATION);
         *exitCode = kExitSuccess;
     } else if (kind != CommandKind::Dialog) {
         // No box may wait for a person: not the system's either.
@@ -344,5 +330,7 @@ bool RunCommandLine(const wchar_t* commandLine, unsigned long* exitCode) {
         }
     }
     HeapFree(GetProcessHeap(), 0, options);
-    return kind != CommandKind::Dialog;
+    return kind == CommandKind::Help     ? CommandLineRun::Help
+           : kind == CommandKind::Dialog ? CommandLineRun::Dialog
+                                         : CommandLineRun::Done;
 }

@@ -5,10 +5,12 @@
 
 #include "install/unattended_logic.h"
 
-// Handles the program's command line when it asks for more than the
-// dialog: true, with the process's exit code in `*exitCode`; false when the
-// dialog is to open.
-bool RunCommandLine(const wchar_t* commandLine, unsigned long* exitCode);
+enum class CommandLineRun { Dialog, Help, Done };
+
+// Handles the program's command line: Done when it asked for more than the
+// dialog and was carried out, Help for /?, each with the process's exit code
+// in `*exitCode`; Dialog when the dialog is to open.
+CommandLineRun RunCommandLine(const wchar_t* commandLine, unsigned long* exitCode);
 
 // What /S with `options` would do on this machine with the catalog and
 // plug-in files in `folder`, written nowhere but to `output` (a line per

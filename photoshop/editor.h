@@ -1,6 +1,6 @@
 // The editor's program: where it is, and starting it.
 #pragma once
-#include <windows.h>
+#include <cstddef>
 
 // `path` (`size` characters): Photoshop's program for the plug-in folder text
 // (null: none), beside that folder or else from the .psd association. Start
@@ -9,8 +9,6 @@ bool FindPhotoshopProgram(const wchar_t* folder, wchar_t* path, size_t size);
 // `path` (`size` characters) from the .psd document class's open command.
 bool FindPhotoshopByAssociation(wchar_t* path, size_t size);
 // Starts, through the desktop shell, Photoshop's program for the plug-in
-// folder text (null: none), when it is a program. False when none is found,
-// it is no program, or no shell takes it.
-bool StartPhotoshop(const wchar_t* folder);
-bool LaunchPhotoshop(HWND dialog);
-void RunLaunchCommand(HWND dialog);
+// folder text `folder` (null: none), in its own folder, when it is a program.
+// False when none is found, it is no program, or no shell takes it.
+bool LaunchPhotoshop(const wchar_t* folder);

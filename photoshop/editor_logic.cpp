@@ -1,7 +1,7 @@
 #include "photoshop/editor_logic.h"
 
-#include "common/texts.h"
 #include "common/wide_text.h"
+#include "photoshop/editor_locations.h"
 
 bool DerivePhotoshopPath(const wchar_t* folderText, wchar_t* out, size_t size) {
     // Measured in place, so a folder text longer than `out` still gives a path

@@ -1,11 +1,11 @@
 #include "photoshop/folders.h"
 
+#include <windows.h>
+
 #include <io.h>
 
-#include "common/control_ids.h"
 #include "common/registry_text.h"
-#include "common/texts.h"
-#include "common/wide_text.h"
+#include "photoshop/editor_locations.h"
 #include "photoshop/folders_logic.h"
 
 namespace {
@@ -55,27 +55,7 @@ void AddPlugInFoldersOfView(PlugInFolderList* list, REGSAM view, size_t known) {
     RegCloseKey(root);
 }
 
-bool StartsWithItem(void* context, int item, const wchar_t* prefix) {
-    HWND box = static_cast<HWND>(context);
-    // Items are listed folder names, which always fit a path buffer.
-    LRESULT length = SendMessageW(box, CB_GETLBTEXTLEN, item, 0);
-    int prefixLength = static_cast<int>(WideLength(prefix));
-    wchar_t text[kPathSize];
-    if (length == CB_ERR || length < prefixLength || length >= static_cast<LRESULT>(kPathSize) ||
-        SendMessageW(box, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text)) == CB_ERR)
-        return false;
-    return CompareStringOrdinal(text, prefixLength, prefix, prefixLength, TRUE) == CSTR_EQUAL;
-}
-
 }  // namespace
-
-bool ReadFolderBoxText(HWND dialog, int id, wchar_t* out, size_t size) {
-    HWND box = GetDlgItem(dialog, id);
-    const int length = GetWindowTextLengthW(box);
-    if (length < 0 || static_cast<size_t>(length) >= size) return false;
-    GetWindowTextW(box, out, static_cast<int>(size));
-    return true;
-}
 
 bool FindRegistryPlugInFolders(PlugInFolderList** out) {
     auto* list = static_cast<PlugInFolderList*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(PlugInFolderList)));
@@ -89,60 +69,26 @@ bool FindRegistryPlugInFolders(PlugInFolderList** out) {
     return true;
 }
 
-bool FindPlugInFolders(HWND dialog) {
-    HWND box = GetDlgItem(dialog, IDC_PLUGIN_DIR);
-    PlugInFolderList* list;
-    if (!FindRegistryPlugInFolders(&list)) return false;
-    for (size_t i = 0; i < list->count; ++i)
-        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(list->folders[i]));
-    const bool added = list->count > 0;
-    HeapFree(GetProcessHeap(), 0, list);
-    if (added) SendMessageW(box, CB_SETCURSEL, 0, 0);
-    return added;
+void FreePlugInFolderList(PlugInFolderList* list) {
+    if (list) HeapFree(GetProcessHeap(), 0, list);
 }
 
-void ListSubFolders(HWND dialog, const wchar_t* preferred1, const wchar_t* preferred2, WORD code) {
-    HWND folderBox = GetDlgItem(dialog, IDC_PLUGIN_DIR);
-    HWND subBox = GetDlgItem(dialog, IDC_SUB_DIR);
-    wchar_t folder[kPathSize];
-    bool haveFolder;
-    if (code == CBN_SELCHANGE) {
-        LRESULT item = SendMessageW(folderBox, CB_GETCURSEL, 0, 0);
-        LRESULT length = item == CB_ERR ? CB_ERR : SendMessageW(folderBox, CB_GETLBTEXTLEN, item, 0);
-        haveFolder = length != CB_ERR && length < static_cast<LRESULT>(kPathSize) &&
-                     SendMessageW(folderBox, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(folder)) != CB_ERR;
-    } else {
-        haveFolder = ReadFolderBoxText(dialog, IDC_PLUGIN_DIR, folder, kPathSize);
-    }
-    // Emptying the box and adding thousands of items one by one would repaint
-    // it each time: it is repainted once, at the end.
-    SendMessageW(subBox, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(subBox, CB_RESETCONTENT, 0, 0);
-    wchar_t pattern[kPathSize];
-    HANDLE listing = INVALID_HANDLE_VALUE;
+bool ListSubFolderNames(const wchar_t* folder, const wchar_t* preferred1, const wchar_t* preferred2,
+                        const SubFolderSink& sink, int* preferred) {
+    wchar_t listed[kPathSize], pattern[kPathSize];
+    if (!folder || !WideCopy(listed, kPathSize, folder) || !ComposeListingPattern(listed, kPathSize, pattern, kPathSize) ||
+        _waccess(listed, 0) != 0)
+        return false;
     WIN32_FIND_DATAW found;
-    if (haveFolder && ComposeListingPattern(folder, kPathSize, pattern, kPathSize) && _waccess(folder, 0) == 0)
-        listing = FindFirstFileW(pattern, &found);
-    if (listing != INVALID_HANDLE_VALUE) {
-        SubFolderPick pick;
-        do {
-            if (!IsListedSubFolder(found.dwFileAttributes, found.cFileName)) continue;
-            SendMessageW(subBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(found.cFileName));
-            AddListedSubFolder(&pick, found.cFileName, preferred1, preferred2);
-        } while (FindNextFileW(listing, &found));
-        FindClose(listing);
-        SendMessageW(subBox, CB_SETCURSEL, PickedSubFolder(pick), 0);
-    }
-    SendMessageW(subBox, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(subBox, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-}
-
-void SelectPreferredSubFolder(HWND dialog, const PlugInEntry* entry) {
-    if (!entry) return;
-    HWND subBox = GetDlgItem(dialog, IDC_SUB_DIR);
-    LRESULT count = SendMessageW(subBox, CB_GETCOUNT, 0, 0);
-    if (count == CB_ERR || count <= 0) return;
-    const ItemPrefixMatcher matcher{subBox, StartsWithItem};
-    int item = FindPreferredSubFolderItem(static_cast<int>(count), matcher, entry->SubDir1, entry->SubDir2);
-    if (item >= 0) SendMessageW(subBox, CB_SETCURSEL, item, 0);
+    HANDLE listing = FindFirstFileW(pattern, &found);
+    if (listing == INVALID_HANDLE_VALUE) return false;
+    SubFolderPick pick;
+    do {
+        if (!IsListedSubFolder(found.dwFileAttributes, found.cFileName)) continue;
+        sink.add(sink.context, found.cFileName);
+        AddListedSubFolder(&pick, found.cFileName, preferred1, preferred2);
+    } while (FindNextFileW(listing, &found));
+    FindClose(listing);
+    *preferred = PickedSubFolder(pick);
+    return true;
 }

@@ -1,7 +1,7 @@
 #include "photoshop/folders_logic.h"
 
-#include "common/texts.h"
 #include "common/wide_text.h"
+#include "photoshop/editor_locations.h"
 
 const wchar_t* const kPlugInFolderNames[2] = {kChinesePlugInFolder, kPlugInFolder};
 

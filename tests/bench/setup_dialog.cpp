@@ -11,7 +11,7 @@
 
 #include "app/start_steps.h"
 #include "common/control_ids.h"
-#include "common/texts.h"
+#include "common/user_texts.h"
 #include "common/wide_text.h"
 #include "install/install_logic.h"
 

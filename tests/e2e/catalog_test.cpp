@@ -261,7 +261,7 @@ void ImageAnswersAsProfile() {
                                              "\", image \"" + Utf8(actual.data()) + "\"");
             ++compared;
         }
-        claimed += file.imageRead > 0;
+        claimed += file.imageRead == CatalogFile::ImageRead::Read;
         ReleaseCatalogFile(&file);
     }
     printf("    %ld of %d catalogs answered from the image, %ld reads compared\n", claimed, catalogs, compared);

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "catalog/catalog_keys.h"
 #include "catalog/catalog_logic.h"
 #include "common/program_path_logic.h"
-#include "common/texts.h"
 #include "common/version_resource_logic.h"
 #include "fuzz_support.h"
 
@@ -90,7 +90,7 @@ struct FakeFile {
         const std::wstring* value = file.Value(std::wstring(section) + L"/" + key);
         Fill(value ? *value : fallback, out, size);
     }
-    static int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
+    static bool ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
         FakeFile& file = Of(context);
         ++file.reads;
         // A name that leaves the program's folder is never looked at.

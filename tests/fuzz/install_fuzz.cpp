@@ -4,10 +4,10 @@
 #include <initializer_list>
 #include <string>
 
-#include "common/texts.h"
 #include "fuzz_support.h"
 #include "install/install_logic.h"
 #include "install/unattended_logic.h"
+#include "photoshop/editor_locations.h"
 #include "photoshop/editor_logic.h"
 
 namespace {

@@ -48,7 +48,7 @@ struct FakeCatalogFile {
         auto found = std::find_if(Of(context).values.begin(), Of(context).values.end(), same);
         CopyCut(out, size, found != Of(context).values.end() ? found->second : std::wstring(fallback));
     }
-    static int ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
+    static bool ReadVersion(void* context, const wchar_t* srcFile, wchar_t* out, size_t size) {
         Of(context).reads.push_back(srcFile + (L":" + std::to_wstring(size)));
         auto found = Of(context).versions.find(srcFile);
         if (found != Of(context).versions.end()) CopyCut(out, size, found->second);

@@ -97,9 +97,9 @@ struct FakeFolder {
                               },
                               [](void* c, const wchar_t* srcFile, wchar_t* out, size_t size) {
                                   auto found = Of(c).versions.find(srcFile);
-                                  if (found == Of(c).versions.end()) return 0;
+                                  if (found == Of(c).versions.end()) return false;
                                   Copy(out, size, found->second);
-                                  return 1;
+                                  return true;
                               },
                               [](void* c, uint64_t bytes) -> void* {
                                   if (bytes > (1u << 20)) return nullptr;

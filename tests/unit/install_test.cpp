@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "common/texts.h"
+#include "common/user_texts.h"
 #include "common/wide_text.h"
 #include "install/install_logic.h"
 #include "photoshop/editor_logic.h"

@@ -1,32 +1,11 @@
-// Every text the program shows or relies on, defined once. Portable.
+// What the user reads: the dialog's boxes, captions and names, each once.
+// Portable.
 #pragma once
 
 // Catalog
-inline constexpr wchar_t kCatalogFileName[] = L"Corvane.ini";
-inline constexpr wchar_t kIndexSection[] = L"PlugInInfo";
-inline constexpr wchar_t kCountKey[] = L"Count";
-inline constexpr wchar_t kIndexKeyPattern[] = L"PlugIn%ld";
-inline constexpr wchar_t kNameKey[] = L"Name";
-inline constexpr wchar_t kSrcFileKey[] = L"SrcFile";
-inline constexpr wchar_t kSubDir1Key[] = L"SubDir1";
-inline constexpr wchar_t kSubDir2Key[] = L"SubDir2";
-inline constexpr wchar_t kDescriptionKey[] = L"Description";
-inline constexpr wchar_t kUnknownText[] = L"[未知]";
-inline constexpr wchar_t kNoDescriptionText[] = L"[无]";
-inline constexpr wchar_t kNoVersionText[] = L"[NO VERSION]";
 inline constexpr wchar_t kCatalogWarningCaption[] = L"Corvane";
 inline constexpr wchar_t kEmptyCatalogText[] = L"没有找到需要安装的插件。";
 inline constexpr wchar_t kOutOfMemoryText[] = L"内存不足，请先关闭一些程序后，再重新启动安装程序。";
-
-// Version resources
-inline constexpr wchar_t kTranslationBlock[] = L"\\VarFileInfo\\Translation";
-inline constexpr wchar_t kFileVersionBlockPattern[] = L"\\StringFileInfo\\%04x%04x\\FileVersion";
-
-// Photoshop folders
-inline constexpr wchar_t kPhotoshopKey[] = L"Software\\Adobe\\Photoshop";
-inline constexpr wchar_t kApplicationPathValue[] = L"ApplicationPath";
-inline constexpr wchar_t kChinesePlugInFolder[] = L"增效工具";
-inline constexpr wchar_t kPlugInFolder[] = L"Plug-Ins";
 
 // Installation
 inline constexpr wchar_t kSetupCaption[] = L"安装 Photoshop 插件";
@@ -53,13 +32,20 @@ inline constexpr wchar_t kInstallFailureCaption[] = L"安装 Photoshop 插件失
 inline constexpr wchar_t kLaunchQuestion[] = L"要现在启动 Photoshop 吗？";
 inline constexpr wchar_t kLaunchFailureText[] =
     L"启动 Photoshop 失败，您是否没有安装 Photoshop，或者插件目录的路径指定的不正确。";
-inline constexpr wchar_t kPhotoshopExe[] = L"Photoshop.exe";
-inline constexpr wchar_t kMachineClassesKey[] = L"Software\\Classes";
-inline constexpr wchar_t kPsdKey[] = L".psd";
-inline constexpr wchar_t kOpenCommandSuffix[] = L"\\shell\\open\\command";
-inline constexpr wchar_t kDocumentPlaceholder[] = L" \"%1\"";
 
 // Decorations
 inline constexpr wchar_t kAutoCompleteNoteText[] =
     L"SHAutoComplete：插件路径下拉框将不能提供自动完成功能，不过这无关紧要。";
 inline constexpr wchar_t kAutoCompleteNoteCaption[] = L"注意";
+
+// The command line's switches, shown for /?
+inline constexpr wchar_t kHelpText[] =
+    L"CorvaneSetup.exe [/S [/REMOVE] [/FORCE] [/PLUGIN=NAME]... [/SUB=NAME] [/LOG=FILE] [/D=FOLDER]]\r\n\r\n"
+    L"/S\tinstall every catalog entry into every plug-in folder the registry lists, without any window\r\n"
+    L"/REMOVE\tremove instead: only files identical to those beside the program\r\n"
+    L"/FORCE\treplace a newer installed file; with /REMOVE, remove a file that differs\r\n"
+    L"/PLUGIN=NAME\tonly this entry, by Name or SrcFile (repeatable)\r\n"
+    L"/SUB=NAME\tthis sub-folder instead of SubDir1 or SubDir2\r\n"
+    L"/LOG=FILE\tappend what was done to FILE (UTF-8)\r\n"
+    L"/D=FOLDER\tonly this plug-in folder; last on the line, no quotes needed\r\n\r\n"
+    L"Exit codes: 0 done, 1603 failed, 1618 a file is in use (retry later), 1639 unusable command line.";
