@@ -1,6 +1,7 @@
 #include "common/checked_file.h"
 
 #include "common/program_path_logic.h"
+#include "common/system_libraries.h"
 #include "common/wide_text.h"
 
 bool GetHandleFinalPath(HANDLE handle, wchar_t* out, size_t size) {
@@ -56,18 +57,10 @@ bool OpenFileInside(const wchar_t* folder, const wchar_t* folderFinal, const wch
 }
 
 bool GetFileIndex(HANDLE file, uint64_t* index) {
-    // ntdll is in every process from its start: nothing is loaded by name.
-    struct Status {
-        LONG status;
-        ULONG_PTR information;
-    };
-    using Query = LONG(WINAPI*)(HANDLE, Status*, void*, ULONG, int);
-    const auto query = reinterpret_cast<Query>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
-    constexpr int kFileInternalInformation = 6;
-    Status status;
+    constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+    IO_STATUS_BLOCK status;
     LARGE_INTEGER value;
-    if (!query || query(file, &status, &value, sizeof value, kFileInternalInformation) < 0) return false;
+    if (sysdll::NtQueryInformationFile(file, &status, &value, sizeof value, kFileInternalInformation) < 0) return false;
     *index = static_cast<uint64_t>(value.QuadPart);
     return true;
 }

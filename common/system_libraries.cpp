@@ -25,6 +25,7 @@ enum Function {
     kSetDefaultDllDirectories,
     kNtCreateFile,
     kNtSetInformationFile,
+    kNtQueryInformationFile,
     kRtlNtStatusToDosError,
     kInitCommonControlsEx,
     kSHCreateItemFromParsingName,
@@ -44,6 +45,7 @@ const struct {
     {kKernel32, "SetDefaultDllDirectories"},
     {kNtdll, "NtCreateFile"},
     {kNtdll, "NtSetInformationFile"},
+    {kNtdll, "NtQueryInformationFile"},
     {kNtdll, "RtlNtStatusToDosError"},
     {kComctl32, "InitCommonControlsEx"},
     {kShell32, "SHCreateItemFromParsingName"},
@@ -133,6 +135,12 @@ NTSTATUS NtCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attri
 NTSTATUS NtSetInformationFile(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length,
                               FILE_INFORMATION_CLASS kind) {
     auto call = Resolve<decltype(&::NtSetInformationFile)>(kNtSetInformationFile);
+    return call ? call(file, status, information, length, kind) : kProcedureNotFound;
+}
+
+NTSTATUS NtQueryInformationFile(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length,
+                                FILE_INFORMATION_CLASS kind) {
+    auto call = Resolve<decltype(&::NtQueryInformationFile)>(kNtQueryInformationFile);
     return call ? call(file, status, information, length, kind) : kProcedureNotFound;
 }
 

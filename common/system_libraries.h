@@ -19,12 +19,14 @@ namespace sysdll {
 
 // STATUS_PROCEDURE_NOT_FOUND, what the ntdll calls give when missing.
 constexpr NTSTATUS kProcedureNotFound = static_cast<NTSTATUS>(0xC000007A);
-// ntdll: opening and renaming relative to a folder's handle.
+// ntdll: opening and renaming relative to a folder's handle, and a file's index.
 NTSTATUS NtCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* attributes, IO_STATUS_BLOCK* status,
                       LARGE_INTEGER* allocation, ULONG attributeFlags, ULONG share, ULONG disposition, ULONG options,
                       void* extended, ULONG extendedLength);
 NTSTATUS NtSetInformationFile(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length,
                               FILE_INFORMATION_CLASS kind);
+NTSTATUS NtQueryInformationFile(HANDLE file, IO_STATUS_BLOCK* status, void* information, ULONG length,
+                                FILE_INFORMATION_CLASS kind);
 ULONG RtlNtStatusToDosError(NTSTATUS status);
 
 // comctl32; false when missing.
