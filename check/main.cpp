@@ -1,6 +1,6 @@
 // CorvaneCheck: checks a plug-in folder before it ships, reading its catalog
 // exactly as the installer does.
-//   CorvaneCheck [--strict] [--files] [FOLDER]  |  --help  |  --version
+//   CorvaneCheck [--strict] [--files] [--plan[=SWITCHES]] [FOLDER]  |  --help  |  --version
 // FOLDER defaults to the checker's own folder. One line per finding, as a
 // compiler gives them (PATH:LINE: error: TEXT), then a summary; UTF-8 when
 // redirected. Exit code 0 clean or warnings only, 1 errors (or warnings with
@@ -20,7 +20,7 @@
 
 namespace {
 
-const wchar_t kUsage[] = L"usage: CorvaneCheck [--strict] [--files] [FOLDER]";
+const wchar_t kUsage[] = L"usage: CorvaneCheck [--strict] [--files] [--plan[=SWITCHES]] [FOLDER]";
 const wchar_t* const kHelp[] = {
     kUsage,
     L"       CorvaneCheck --help | --version",
@@ -48,6 +48,9 @@ const wchar_t* const kHelp[] = {
     L"  --strict   warnings count as errors in the exit code",
     L"  --files    also print file: NAME (MACHINE) for each plug-in file a package must hold,",
     L"             with its machine type: x86, x64, ARM64, or the number (0x01c4)",
+    L"  --plan[=SWITCHES]",
+    L"             print what CorvaneSetup /S SWITCHES would do on this machine, writing",
+    L"             nothing, and exit with the code /S would give",
     L"  --help     this text",
     L"  --version  the checker's version",
     L"",

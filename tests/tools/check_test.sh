@@ -297,7 +297,7 @@ sed -n 's/^#define CORVANE_VERSION_TEXT "\(.*\)"$/CorvaneCheck \1/p' "$build/ver
 expect version 0 "$checker" --version <"$work/version.txt"
 
 # Mistakes in the command itself.
-usage='(usage: CorvaneCheck [--strict] [--files] [FOLDER])'
+usage='(usage: CorvaneCheck [--strict] [--files] [--plan[=SWITCHES]] [FOLDER])'
 expect unknown-option 2 "$checker" --fast "$(win clean)" <<EOF
 CorvaneCheck: unknown option --fast $usage
 EOF
