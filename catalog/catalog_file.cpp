@@ -292,9 +292,10 @@ bool ReadPaged(void* context, uint64_t offset, void* out, size_t size) {
 bool ReadVersionBlockOf(HANDLE file, uint8_t* block, size_t* length) {
     PagedImage image;
     image.file = file;
-    OVERLAPPED at = {};
     DWORD read = 0;
-    if (!ReadFile(file, image.head, PagedImage::kHead, &read, &at)) return false;
+    LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !ReadFile(file, image.head, PagedImage::kHead, &read, nullptr))
+        return false;
     image.headSize = read;
     image.fileSize = read;
     // A short read ended at the end of the file; a full one may not have.

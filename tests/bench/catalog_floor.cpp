@@ -1,6 +1,7 @@
 // The catalog baseline: the profile and version reads the catalog reader makes
 // for each entry of Corvane.ini beside this program, in a plain loop. Exits
-// with the number of entries that had a version.
+// with the number of entries that had a version. With "/open", the least any
+// reader must do instead: open, read and close P00001.8bf to P<Count>.8bf.
 #include <windows.h>
 
 #include <cstdio>
@@ -27,13 +28,27 @@ static bool ReadVersion(const wchar_t* path, wchar_t* text) {
     return found;
 }
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     wchar_t dir[MAX_PATH], ini[MAX_PATH];
     DWORD length = GetModuleFileNameW(nullptr, dir, MAX_PATH);
     while (length && dir[length - 1] != L'\\') --length;
     dir[length] = 0;
     swprintf(ini, MAX_PATH, L"%lsCorvane.ini", dir);
     const long count = static_cast<long>(GetPrivateProfileIntW(L"PlugInInfo", L"Count", 0, ini));
+    if (wcsstr(commandLine, L"/open")) {
+        static char head[16384];
+        int opened = 0;
+        for (long n = 1; n <= count; ++n) {
+            wchar_t path[MAX_PATH];
+            swprintf(path, MAX_PATH, L"%lsP%05ld.8bf", dir, n);
+            HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            DWORD read;
+            if (file == INVALID_HANDLE_VALUE) continue;
+            opened += ReadFile(file, head, sizeof head, &read, nullptr);
+            CloseHandle(file);
+        }
+        return opened;
+    }
     const wchar_t* const keys[] = {L"Name", L"SrcFile", L"SubDir1", L"SubDir2", L"Description"};
     int versions = 0;
     for (long n = 1; n <= count; ++n) {
