@@ -6,7 +6,7 @@ endif()
 set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 target_compile_options(corvane_logic PRIVATE -fsanitize=fuzzer-no-link ${sanitizers} -O1 -g)
 
-foreach(area IN ITEMS common catalog folders install placement pe_image profile)
+foreach(area IN ITEMS common catalog folders install placement pe_image)
     add_executable(${area}_fuzz tests/fuzz/${area}_fuzz.cpp)
     target_compile_options(${area}_fuzz PRIVATE -fsanitize=fuzzer ${sanitizers} -O1 -g -Wall -Wextra)
     target_link_options(${area}_fuzz PRIVATE -fsanitize=fuzzer ${sanitizers})

@@ -82,7 +82,7 @@ for build in native i686 x86_64; do
         status=1
     fi
 done
-# Ten seconds per fuzz target, two at a time on two cores: under a minute.
+# Ten seconds per fuzz target, two at a time on two cores: about half a minute.
 echo "== fuzz"
 if sh scripts/fuzz.sh 10; then fuzz=passed; else fuzz=FAILED; status=1; fi
 printf '== summary\n%sfuzz targets ran: %s\n' "$summary" "$fuzz"
